@@ -1,0 +1,23 @@
+# Entry points: `make test` and `make demo` do all the set-up on a fresh Debian machine.
+.PHONY: deps build test test-default test-asan test-tsan demo bench format clean
+
+deps:
+	./scripts/install-deps.sh
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default
+
+test: deps
+	cmake --preset default && cmake --build --preset default && ctest --preset default
+	cmake --preset asan && cmake --build --preset asan && ctest --preset asan
+	cmake --preset tsan && cmake --build --preset tsan && ctest --preset tsan
+
+demo: build
+	./build/default/bin/velmora-example
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -60,7 +60,18 @@ struct NetworksList {
     wchar_t entries[networksListCapacity];
 };
 
+// Defines a machine, hands back its object path in `created`, then sizes its memory and processors and
+// connects one adapter to each switch in settings.networks (those later steps are logged, not reported).
+VELMORA_API bool createVM(LogCallback log, const VMSettings& settings, CreatedVM& created);
+VELMORA_API bool deleteVM(LogCallback log, const wchar_t* vmPath);
+VELMORA_API bool startVM(LogCallback log, const wchar_t* vmPath);
+// True also when the machine no longer exists.
+VELMORA_API bool stopVM(LogCallback log, const wchar_t* vmPath);
+// Attaches each image file: generation 1 fills its IDE controllers first, then the SCSI controller.
+VELMORA_API bool setDiskImages(LogCallback log, const wchar_t* vmPath, std::uint32_t generation,
+                               const wchar_t** images, std::uint32_t imagesCount);
 VELMORA_API bool retrieveAvailableNetworkAdapters(LogCallback log, NetworksList& networksList);
+// Sums BlockSize x NumberOfBlocks over the host's Msvm_Memory instances, in bytes.
 VELMORA_API bool retrieveUsedMemory(LogCallback log, std::uint64_t& usedMemory);
 
 }  // namespace Velmora

@@ -1,0 +1,64 @@
+// The instances of the host, keyed by canonical identity, with an index by class (so that a query of one
+// class costs only that class's instances) and association instances indexed by each end they reference
+// (so that Associators/References queries cost only their result). Enumeration follows insertion order.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "model/Instance.h"
+
+namespace HyperVSim {
+
+class Repository {
+public:
+    // Stores the instance, replacing one of the same identity (which keeps its place in enumeration
+    // order). Returns false when the instance lacks a key.
+    bool put(Instance instance);
+    bool remove(std::wstring_view identity);
+    void clear();
+    std::size_t size() const { return records_.size(); }
+
+    const Instance* find(std::wstring_view identity) const;
+    // By object path text (full or relative); nullptr when it does not parse or is absent.
+    const Instance* findByPath(std::wstring_view path) const;
+
+    // Instances of the class and its subclasses, in insertion order.
+    std::vector<const Instance*> ofClass(std::wstring_view className) const;
+
+    // Association instances that reference `identity`, restricted (when not empty) to associations of
+    // `resultClass` (or a subclass) and to those referencing it through the property `role`.
+    std::vector<const Instance*> references(std::wstring_view identity, std::wstring_view resultClass = {},
+                                            std::wstring_view role = {}) const;
+    // The objects at the other ends of those associations: one entry per association instance and end,
+    // restricted to `assocClass`, `role` (the source's role), `resultRole` and `resultClass` when given.
+    // Ends that name no stored instance are skipped.
+    std::vector<const Instance*> associators(std::wstring_view identity, std::wstring_view resultClass = {},
+                                             std::wstring_view assocClass = {}, std::wstring_view role = {},
+                                             std::wstring_view resultRole = {}) const;
+
+private:
+    struct Record {
+        std::uint64_t sequence = 0;
+        std::wstring identity;
+        Instance instance;
+        std::vector<std::wstring> referenced;  // identities this association references
+    };
+    void index(Record& record);
+    void unindex(const Record& record);
+
+    std::uint64_t nextSequence_ = 1;
+    std::unordered_map<std::wstring, std::unique_ptr<Record>> records_;                         // by identity
+    std::unordered_map<std::wstring, std::map<std::uint64_t, const Record*>> byClass_;          // lower-case
+    std::unordered_map<std::wstring, std::map<std::uint64_t, const Record*>> byReferencedEnd_;  // identity
+};
+
+// The identity of an object path text; empty when it does not parse or names no keys.
+std::wstring identityOfPath(std::wstring_view path);
+
+}  // namespace HyperVSim

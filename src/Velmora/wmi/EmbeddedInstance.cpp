@@ -1,0 +1,89 @@
+#include "wmi/EmbeddedInstance.h"
+
+#include <utility>
+
+#include "log/Log.h"
+#include "wmi/MethodCall.h"
+#include "wmi/Query.h"
+#include "wmi/SafeArray.h"
+#include "wmi/Values.h"
+#include "wmi/Variant.h"
+
+namespace Velmora {
+
+namespace {
+
+// In-process server, in-process handler, local server and remote server: wherever the text source lives.
+constexpr DWORD anyTextSourceContext =
+    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+
+Bstr emptyText() {
+    return Bstr(L"");
+}
+
+}  // namespace
+
+Bstr serializeObject(IWbemClassObject* object) {
+    // A fresh text source per object: none is kept or shared between calls.
+    ComPtr<IWbemObjectTextSrc> textSource;
+    HRESULT hr = CoCreateInstance(CLSID_WbemObjectTextSrc, nullptr, anyTextSourceContext, IID_IWbemObjectTextSrc,
+                                  textSource.putVoid());
+    if (FAILED(hr)) {
+        logMessage(Error, "Can't create instance of IWbemObjectTextSrc");
+        return emptyText();
+    }
+    Bstr text;
+    hr = textSource->GetText(0, object, WMI_OBJ_TEXT_CIM_DTD_2_0, nullptr, text.put());
+    if (FAILED(hr)) {
+        logMessage(Error, "Can't serialize IWbemClassObject");
+        return emptyText();
+    }
+    return text;
+}
+
+bool putEmbeddedInstanceList(IWbemClassObject* target, const Bstr& property, IWbemClassObject* object) {
+    SafeArray list = SafeArray::create(VT_BSTR, 1);
+    SafeArrayLockGuard lock(list.get());
+    {
+        Bstr text = serializeObject(object);
+        if (text.get()) {
+            auto* elements = static_cast<BSTR*>(list.get()->pvData);
+            SysFreeString(std::exchange(elements[0], Bstr(text.get()).release()));
+        }
+    }
+    return putValue(target, property, arrayValue(list.get()));
+}
+
+ComPtr<IWbemClassObject> requestDefaultObject(IWbemServices* services, IWbemClassObject* pool) {
+    logMessage(Info, "Request default object form resource pool");
+    const ComPtr<IWbemClassObject> capabilities =
+        executeQuery(services, associationQuery(L"Associators of {", pool,
+                                                L"} where ResultClass = Msvm_AllocationCapabilities AssocClass = "
+                                                L"Msvm_ElementCapabilities"));
+    if (!capabilities) return nullptr;
+
+    // Only the first association is looked at: Hyper-V lists the default role first.
+    const ComPtr<IWbemClassObject> definition =
+        executeQuery(services, associationQuery(L"References of {", capabilities.get(),
+                                                L"} where ResultClass = Msvm_SettingsDefineCapabilities"));
+    if (!definition) return nullptr;
+
+    logMessage(Info, "Get 'ValueRole'");
+    Variant role;
+    if (FAILED(definition->Get(L"ValueRole", 0, role.put(), nullptr, nullptr))) {
+        logMessage(Error, "Failed to get object field");
+        return nullptr;
+    }
+    if (role.type() != VT_I4) {
+        logValues(Error, "Invalid type of field, expected string, got ", role.type());
+        return nullptr;
+    }
+    constexpr LONG defaultRole = 0;
+    if (role->lVal != defaultRole) return nullptr;
+
+    logMessage(Info, "Get 'PartComponent'");
+    const Bstr defaultPath = getStringField(definition.get(), Bstr(L"PartComponent"));
+    return getObject(services, defaultPath);
+}
+
+}  // namespace Velmora

@@ -111,6 +111,9 @@ private:
     }
 
     ExprPtr negation() {
+        // Bounds both the recursion here and the depth of the tree that evaluation and destruction walk, so that
+        // no query text can exhaust the stack.
+        if (++operands_ > maxOperands) fail("where clause too long");
         if (takeKeyword(L"not")) return std::make_unique<Expr>(Expr{Not{negation()}});
         if (takeSymbol(L"(")) {
             ExprPtr inner = disjunction();
@@ -258,8 +261,11 @@ private:
         return query;
     }
 
+    static constexpr int maxOperands = 1000;
+
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int operands_ = 0;
 };
 
 }  // namespace

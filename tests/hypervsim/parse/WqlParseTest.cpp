@@ -229,5 +229,16 @@ TEST(WqlParse, RejectsSyntaxErrors) {
     }
 }
 
+TEST(WqlParse, RefusesWhereClausesDeepEnoughToExhaustTheStack) {
+    std::wstring chain = L"select * from C where A = 1";
+    for (int i = 0; i < 999; ++i) chain += L" and A = 1";
+    EXPECT_TRUE(parse(chain).query.has_value());
+    EXPECT_FALSE(parse(chain + L" and A = 1").query.has_value());
+    std::wstring notChain;
+    for (int i = 0; i < 100000; ++i) notChain += L"not ";
+    EXPECT_FALSE(parse(L"select * from C where " + std::wstring(100000, L'(') + L"A = 1").query.has_value());
+    EXPECT_FALSE(parse(L"select * from C where " + notChain + L"A = 1").query.has_value());
+}
+
 }  // namespace
 }  // namespace HyperVSim::wql

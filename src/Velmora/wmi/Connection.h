@@ -12,13 +12,26 @@ public:
     ComInitializer();
     ComInitializer(const ComInitializer&) = delete;
     ComInitializer& operator=(const ComInitializer&) = delete;
-    ~ComInitializer();
+    ~ComInitializer() = default;
 
     bool succeeded() const { return usable_; }
 
 private:
-    bool usable_ = false;        // COM may be used on this thread for the call
-    bool uninitialize_ = false;  // this call's own CoInitializeEx must be balanced at the end
+    // Balances this call's own CoInitializeEx: at the end of the call, or at once when the start-up is
+    // left by an exception (a member's destructor runs even when the constructor body does not finish).
+    class Balance {
+    public:
+        Balance() = default;
+        Balance(const Balance&) = delete;
+        Balance& operator=(const Balance&) = delete;
+        ~Balance() {
+            if (armed) CoUninitialize();
+        }
+        bool armed = false;
+    };
+
+    Balance balance_;
+    bool usable_ = false;  // COM may be used on this thread for the call
 };
 
 // A services object for the local "root" namespace, or null.

@@ -1,0 +1,98 @@
+#include "wmi/Query.h"
+
+#include "log/Log.h"
+#include "wmi/Variant.h"
+
+namespace Velmora {
+namespace {
+
+// WMI reads the query language as zero-terminated text and keeps no reference to it.
+BSTR queryLanguage() {
+    return const_cast<BSTR>(L"WQL");
+}
+
+}  // namespace
+
+ComPtr<IEnumWbemClassObject> startWalk(IWbemServices* services, const Bstr& query) {
+    ComPtr<IEnumWbemClassObject> enumerator;
+    const HRESULT result =
+        services->ExecQuery(queryLanguage(), query.get(), WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, enumerator.put());
+    if (FAILED(result)) {
+        logValues(Error, "Query failed, err=", result);
+        return nullptr;
+    }
+    return enumerator;
+}
+
+ComPtr<IWbemClassObject> executeQuery(IWbemServices* services, const Bstr& query) {
+    logMessage(Info, "Executing query");
+    const ComPtr<IEnumWbemClassObject> enumerator = startWalk(services, query);
+    if (!enumerator) return nullptr;
+    ComPtr<IWbemClassObject> object;
+    ULONG returned = 0;
+    const HRESULT result = enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(), &returned);
+    if (FAILED(result)) {
+        logValues(Error, "Query::Next failed, err=", result);
+        return nullptr;
+    }
+    if (!object) {
+        logMessage(Error, "Query returned no objects!");
+        return nullptr;
+    }
+    return object;
+}
+
+ComPtr<IWbemClassObject> getObject(IWbemServices* services, const Bstr& pathOrClass) {
+    logValues(Info, "Get object: ", pathOrClass.get());
+    ComPtr<IWbemClassObject> object;
+    const HRESULT result = services->GetObject(pathOrClass.get(), 0, nullptr, object.put(), nullptr);
+    if (FAILED(result)) {
+        logValues(Error, "Could not get object: ", pathOrClass.get(), ", err=", result);
+        return nullptr;
+    }
+    if (!object) {
+        logMessage(Error, "Get null object!");
+        return nullptr;
+    }
+    return object;
+}
+
+ComPtr<IWbemClassObject> getClassInstance(IWbemServices* services, const Bstr& className) {
+    logValues(Info, "Get class instance: ", className.get());
+    Bstr query(L"select * from ");
+    // A failed join leaves "select * from ", which the host rejects with its own logged failure.
+    query.append(className);
+    return executeQuery(services, query);
+}
+
+Bstr getStringField(IWbemClassObject* object, const Bstr& name) {
+    Variant value;
+    const HRESULT result = object->Get(name.get(), 0, value.get(), nullptr, nullptr);
+    if (FAILED(result)) {
+        logMessage(Error, "Failed to get object field");
+        return Bstr(L"");
+    }
+    if (value.type() != VT_BSTR) {
+        logValues(Error, "Invalid type of field, expected string, got ", value.type());
+        return Bstr(L"");
+    }
+    return Bstr(value->bstrVal);
+}
+
+Bstr getObjectPath(IWbemClassObject* object) {
+    logMessage(Info, "Get '__Path'");
+    return getStringField(object, Bstr(L"__Path"));
+}
+
+Bstr associationQuery(const wchar_t* prefix, IWbemClassObject* source, const wchar_t* suffix) {
+    Bstr query(prefix);
+    {
+        const Bstr path = getObjectPath(source);
+        // Without a path the text reads "{}", which WMI rejects; the failed read has been logged already.
+        if (!path.empty()) query.append(path);
+    }
+    query.append(Bstr(suffix));
+    return query;
+}
+
+}  // namespace Velmora

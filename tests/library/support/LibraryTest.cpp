@@ -1,0 +1,136 @@
+#include "LibraryTest.h"
+
+#include <iostream>
+#include <utility>
+
+namespace VelmoraTest {
+namespace {
+
+thread_local LogLines threadLines;
+
+const char* levelName(Velmora::LoggingLevel level) {
+    switch (level) {
+        case Velmora::Info:
+            return "Info";
+        case Velmora::Warning:
+            return "Warning";
+        case Velmora::Error:
+            return "Error";
+    }
+    return "level?";
+}
+
+std::string listing(const LogLines& lines) {
+    std::ostringstream out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out << "  " << i << ' ';
+        PrintTo(lines[i], &out);
+        out << '\n';
+    }
+    return out.str();
+}
+
+}  // namespace
+
+void PrintTo(const LogLine& line, std::ostream* out) {
+    *out << levelName(line.level);
+    if (line.level != Velmora::Info && line.level != Velmora::Warning && line.level != Velmora::Error)
+        *out << '(' << static_cast<int>(line.level) << ')';
+    *out << " \"" << line.text << '"';
+}
+
+LogLine info(std::string text) {
+    return {Velmora::Info, std::move(text)};
+}
+LogLine warning(std::string text) {
+    return {Velmora::Warning, std::move(text)};
+}
+LogLine error(std::string text) {
+    return {Velmora::Error, std::move(text)};
+}
+
+LogLines operator+(LogLines head, const LogLines& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+LogLines connectionLines() {
+    return {info("Initializing COM"), info("Connect to the server"), info("Connect to the server - OK"),
+            info("Open namespace: virtualization\\v2")};
+}
+
+::testing::AssertionResult sameLines(const LogLines& actual, const LogLines& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    std::size_t first = 0;
+    while (first < actual.size() && first < expected.size() && actual[first] == expected[first]) ++first;
+    return ::testing::AssertionFailure()
+           << "log lines differ from line " << first << "\nactual (" << actual.size() << " lines):\n"
+           << listing(actual) << "expected (" << expected.size() << " lines):\n"
+           << listing(expected);
+}
+
+void captureLog(Velmora::LoggingLevel level, const char* line) {
+    threadLines.push_back({level, line});
+}
+const LogLines& capturedLines() {
+    return threadLines;
+}
+void clearCapturedLines() {
+    threadLines.clear();
+}
+
+void failComCall(const std::string& function, HRESULT result, unsigned occurrence) {
+    WinCompat::Testing::injectFault(function, result, occurrence);
+}
+
+void failHostCall(const std::string& operation, HRESULT result, const std::wstring& argument, unsigned occurrence) {
+    HyperVSim::Fault fault;
+    fault.operation = operation;
+    fault.argument = argument;
+    fault.occurrence = occurrence;
+    fault.kind = HyperVSim::Fault::Kind::Fail;
+    fault.result = result;
+    HyperVSim::Control::injectFault(fault);
+}
+
+void hostFault(const HyperVSim::Fault& fault) {
+    HyperVSim::Control::injectFault(fault);
+}
+
+const void* libraryModule() {
+    return reinterpret_cast<const void*>(&Velmora::retrieveUsedMemory);
+}
+
+StreamCapture::StreamCapture()
+    : previousOut_(std::cout.rdbuf(out_.rdbuf())), previousErr_(std::cerr.rdbuf(err_.rdbuf())) {}
+
+StreamCapture::~StreamCapture() {
+    std::cout.rdbuf(previousOut_);
+    std::cerr.rdbuf(previousErr_);
+}
+
+void LibraryTest::SetUp() {
+    WinCompat::Testing::disarmAllocationFailure();
+    WinCompat::Testing::clearFaults();
+    HyperVSim::Control::reset();
+    clearCapturedLines();
+    live_ = WinCompat::Testing::liveCounts();
+    comDepth_ = WinCompat::Testing::comInitDepth();
+}
+
+void LibraryTest::TearDown() {
+    WinCompat::Testing::disarmAllocationFailure();
+    WinCompat::Testing::clearFaults();
+    HyperVSim::Control::clearFaults();
+    expectNothingLive();
+}
+
+void LibraryTest::expectNothingLive() const {
+    const WinCompat::Testing::LiveCounts now = WinCompat::Testing::liveCounts();
+    EXPECT_EQ(now.strings, live_.strings) << "BSTRs left alive";
+    EXPECT_EQ(now.arrays, live_.arrays) << "SAFEARRAYs left alive";
+    EXPECT_EQ(HyperVSim::Control::liveObjects(), 0) << "COM objects of the host left alive";
+    EXPECT_EQ(WinCompat::Testing::comInitDepth(), comDepth_) << "COM initialisation not balanced";
+}
+
+}  // namespace VelmoraTest

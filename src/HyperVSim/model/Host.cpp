@@ -1,0 +1,64 @@
+#include "model/Host.h"
+
+#include <cstdio>
+
+#include "model/Seed.h"
+#include "parse/CaseFold.h"
+
+namespace HyperVSim {
+
+std::wstring GuidGenerator::next() {
+    ++counter_;
+    wchar_t text[40];
+    std::swprintf(text, sizeof text / sizeof text[0], L"5653494D-%04X-4000-8000-%012llX",
+                  static_cast<unsigned>((counter_ >> 48) & 0xFFFF),
+                  static_cast<unsigned long long>(counter_ & 0xFFFFFFFFFFFFull));
+    return text;
+}
+
+std::wstring HostState::createJob(JobState state, std::uint16_t errorCode, std::wstring errorDescription) {
+    Instance job = Instance::ofClass(L"Msvm_ConcreteJob");
+    job.setString(L"InstanceID", guids.next());
+    job.setInteger(L"JobState", static_cast<std::int64_t>(state));
+    job.setInteger(L"ErrorCode", errorCode);
+    job.setInteger(L"PercentComplete", 100);
+    if (!errorDescription.empty()) job.setString(L"ErrorDescription", std::move(errorDescription));
+    auto path = job.fullPath();
+    repository.put(std::move(job));
+    return path;
+}
+
+Host::Host() {
+    seedDefaultHost(state_);
+    registerMethodHandlers(*this);
+}
+
+Host& Host::instance() {
+    static Host host;
+    return host;
+}
+
+namespace {
+std::wstring handlerKey(std::wstring_view className, std::wstring_view methodName) {
+    return foldCase(className) + L"." + foldCase(methodName);
+}
+}  // namespace
+
+void Host::registerHandler(std::wstring_view className, std::wstring_view methodName, MethodHandler handler) {
+    std::lock_guard lock(handlersMutex_);
+    handlers_[handlerKey(className, methodName)] = std::move(handler);
+}
+
+MethodHandler Host::handler(std::wstring_view className, std::wstring_view methodName) const {
+    const auto definition = Schema::instance().find(className);
+    std::vector<std::wstring> chain{std::wstring(className)};
+    if (definition) chain.insert(chain.end(), definition->derivation.begin(), definition->derivation.end());
+    std::lock_guard lock(handlersMutex_);
+    for (const auto& name : chain) {
+        const auto found = handlers_.find(handlerKey(name, methodName));
+        if (found != handlers_.end()) return found->second;
+    }
+    return {};
+}
+
+}  // namespace HyperVSim

@@ -155,3 +155,25 @@ TEST(CimTypeNames, MapBothWays) {
 
 }  // namespace
 }  // namespace HyperVSim::cimxml::test
+
+namespace HyperVSim::cimxml::test {
+namespace {
+
+// The writer tests lean on the validator; it has to refuse what the DTD forbids or they prove nothing.
+TEST(CimDtdValidator, RefusesDocumentsTheDtdForbids) {
+    EXPECT_EQ(dtdErrors(L"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"P\" TYPE=\"string\"></PROPERTY></INSTANCE>"),
+              "");
+    EXPECT_NE(dtdErrors(L"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"P\"></PROPERTY></INSTANCE>"), "");
+    EXPECT_NE(dtdErrors(L"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"P\" TYPE=\"object\"></PROPERTY></INSTANCE>"),
+              "");
+    EXPECT_NE(dtdErrors(L"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"P\" TYPE=\"string\"><VALUE.ARRAY/></PROPERTY>"
+                        L"</INSTANCE>"),
+              "");
+    EXPECT_NE(dtdErrors(L"<INSTANCE><PROPERTY NAME=\"P\" TYPE=\"string\"></PROPERTY></INSTANCE>"), "");
+    EXPECT_NE(dtdErrors(L"<INSTANCE CLASSNAME=\"C\"><PROPERTY NAME=\"P\" PROPAGATED=\"yes\" TYPE=\"string\">"
+                        L"</PROPERTY></INSTANCE>"),
+              "");
+}
+
+}  // namespace
+}  // namespace HyperVSim::cimxml::test

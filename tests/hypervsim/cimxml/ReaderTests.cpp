@@ -102,7 +102,8 @@ TEST(CimXmlReader, ReadsMinimalHandBuiltDocument) {
 
 TEST(CimXmlReader, KeepsValueTextExactly) {
     const CimInstance instance = readOk(
-        L"<?xml version=\"1.0\"?><INSTANCE CLASSNAME=\"C\">"
+        // The declaration is ignored: the text arrives as a wide string, whatever encoding it names.
+        L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><INSTANCE CLASSNAME=\"Grüße\">"
         L"<PROPERTY NAME=\"Spaces\" TYPE=\"string\"><VALUE>  two  </VALUE></PROPERTY>"
         L"<PROPERTY NAME=\"Empty\" TYPE=\"string\"><VALUE/></PROPERTY>"
         L"<PROPERTY NAME=\"Refs\" TYPE=\"string\"><VALUE>&#x65E5;&#26412;&lt;&gt;&quot;&apos;</VALUE></PROPERTY>"
@@ -110,6 +111,7 @@ TEST(CimXmlReader, KeepsValueTextExactly) {
         L"<PROPERTY NAME=\"Propagated\" PROPAGATED=\"false\" TYPE=\"string\"><QUALIFIER NAME=\"Key\" "
         L"TYPE=\"boolean\"><VALUE>true</VALUE></QUALIFIER><VALUE>q</VALUE></PROPERTY>"
         L"</INSTANCE>");
+    EXPECT_EQ(instance.className, L"Grüße");
     ASSERT_EQ(instance.properties.size(), 5u);
     EXPECT_EQ(instance.properties[0].values->front(), L"  two  ");
     EXPECT_EQ(instance.properties[1].values->front(), L"");

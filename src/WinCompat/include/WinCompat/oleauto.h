@@ -99,6 +99,12 @@ using VARIANT = tagVARIANT;
 using VARIANTARG = tagVARIANT;
 using LPVARIANT = VARIANT*;
 
+// Flags of VariantChangeType.
+constexpr USHORT VARIANT_NOVALUEPROP = 0x1;
+constexpr USHORT VARIANT_ALPHABOOL = 0x2;  // VT_BOOL to VT_BSTR gives "True"/"False" instead of "-1"/"0"
+constexpr USHORT VARIANT_NOUSEROVERRIDE = 0x4;
+constexpr USHORT VARIANT_LOCALBOOL = 0x10;
+
 #define V_VT(v) ((v)->vt)
 #define V_BSTR(v) ((v)->bstrVal)
 #define V_I4(v) ((v)->lVal)

@@ -54,6 +54,10 @@ LogLines operator+(LogLines head, const LogLines& tail) {
     return head;
 }
 
+std::string code(HRESULT result) {
+    return std::to_string(result);
+}
+
 LogLines connectionLines() {
     return {info("Initializing COM"), info("Connect to the server"), info("Connect to the server - OK"),
             info("Open namespace: virtualization\\v2")};

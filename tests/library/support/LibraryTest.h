@@ -23,6 +23,8 @@
 // prints both lists. info()/warning()/error() build expected lines, connectionLines() the lines every export
 // logs while it starts COM and opens the Hyper-V namespace, and `+` joins lists.
 //
+// wbem() turns a WBEM_E_... status into the HRESULT a call returns; code() writes it as a line does.
+//
 // Faults: failComCall() makes a COM runtime function of the stand-in return a code; failHostCall() and
 // hostFault() put a rule into the simulated host (see HyperVSim/Control.h for operations and arguments).
 // libraryModule() is the address to arm allocation failures with, so that only the library's own
@@ -33,6 +35,8 @@
 
 #include <HyperVSim/Control.h>
 #include <WinCompat/Testing.h>
+#include <WinCompat/wbemidl.h>
+#include <WinCompat/windows.h>
 
 #include <ostream>
 #include <sstream>
@@ -56,6 +60,12 @@ LogLine info(std::string text);
 LogLine warning(std::string text);
 LogLine error(std::string text);
 LogLines operator+(LogLines head, const LogLines& tail);
+
+// A WMI status as the HRESULT that WMI calls return, and a result code as log lines write it.
+constexpr HRESULT wbem(WBEMSTATUS status) {
+    return static_cast<HRESULT>(status);
+}
+std::string code(HRESULT result);
 
 // The lines of a successful start-up: COM, the connection to root and "virtualization\v2".
 LogLines connectionLines();

@@ -1,0 +1,182 @@
+// COM start-up, the connection to root and the Hyper-V namespace, as every export goes through them:
+// each failure's exact lines, the result, and that COM is left as the caller had it.
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "LibraryTest.h"
+
+namespace VelmoraTest {
+namespace {
+
+class StartUp : public LibraryTest {
+protected:
+    bool callExport() {
+        std::uint64_t used = 0;
+        return Velmora::retrieveUsedMemory(captureLog, used);
+    }
+};
+
+LogLines workLines() {
+    return {info("Get 'Name'"),          info("Skipped. Name != 'Microsoft'"),
+            info("Get 'Name'"),          info("Skipped. Name != 'Microsoft'"),
+            info("Get 'Name'"),          info("Skipped. Name != 'Microsoft'"),
+            info("Get used memory - OK")};
+}
+
+LogLines successLines() {
+    return LogLines{info("Get used memory")} + connectionLines() + workLines();
+}
+
+bool hostWasAsked(const std::string& operation) {
+    for (const HyperVSim::JournalEntry& entry : HyperVSim::Control::journal())
+        if (entry.operation == operation) return true;
+    return false;
+}
+
+TEST_F(StartUp, FailedCoInitializeExEndsTheCallBeforeAnyConnection) {
+    HyperVSim::Control::enableJournal(true);
+    failComCall("CoInitializeEx", E_UNEXPECTED);
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(), {info("Get used memory"), info("Initializing COM"),
+                                            error("Failed to initialize COM library. Error: -2147418113")}));
+    EXPECT_FALSE(hostWasAsked("ConnectServer"));
+    EXPECT_EQ(WinCompat::Testing::comInitDepth(), 0);
+}
+
+TEST_F(StartUp, PositiveCoInitializeExResultOtherThanSFalseIsAFailure) {
+    failComCall("CoInitializeEx", wbem(WBEM_S_TIMEDOUT));
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(), {info("Get used memory"), info("Initializing COM"),
+                                            error("Failed to initialize COM library. Error: 262148")}));
+}
+
+TEST_F(StartUp, FailedCoInitializeSecurityUndoesTheCallsOwnInitialisation) {
+    failComCall("CoInitializeSecurity", E_ACCESSDENIED);
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(), {info("Get used memory"), info("Initializing COM"),
+                                            error("Failed to initialize security. Error: -2147024891")}));
+    EXPECT_EQ(WinCompat::Testing::comInitDepth(), 0);
+    EXPECT_EQ(WinCompat::Testing::comApartment(), -1);
+}
+
+TEST_F(StartUp, SecurityAlreadySetInTheProcessCountsAsSuccess) {
+    WinCompat::Testing::resetProcessSecurity();
+    EXPECT_TRUE(callExport());
+    clearCapturedLines();
+    // The second call in the process gets RPC_E_TOO_LATE from the platform itself.
+    EXPECT_TRUE(callExport());
+    failComCall("CoInitializeSecurity", RPC_E_TOO_LATE);
+    EXPECT_TRUE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(), successLines() + successLines()));
+}
+
+TEST_F(StartUp, ThreadAlreadyInTheMultithreadedApartmentKeepsItsInitialisation) {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    EXPECT_TRUE(callExport());
+    EXPECT_EQ(WinCompat::Testing::comInitDepth(), 1);
+    CoUninitialize();
+    EXPECT_TRUE(sameLines(capturedLines(), successLines()));
+}
+
+TEST_F(StartUp, SingleThreadedApartmentOfTheCallerIsUsedAndLeftIntact) {
+    struct Outcome {
+        HRESULT ownInit = E_FAIL;
+        bool result = false;
+        int depthAfter = -1;
+        int apartmentAfter = -1;
+        LogLines lines;
+    } outcome;
+    std::thread caller([&outcome] {
+        outcome.ownInit = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        std::uint64_t used = 0;
+        outcome.result = Velmora::retrieveUsedMemory(captureLog, used);
+        outcome.depthAfter = WinCompat::Testing::comInitDepth();
+        outcome.apartmentAfter = WinCompat::Testing::comApartment();
+        outcome.lines = capturedLines();
+        if (SUCCEEDED(outcome.ownInit)) CoUninitialize();
+    });
+    caller.join();
+    ASSERT_EQ(outcome.ownInit, S_OK);
+    EXPECT_TRUE(outcome.result);
+    EXPECT_EQ(outcome.depthAfter, 1);
+    EXPECT_EQ(outcome.apartmentAfter, COINIT_APARTMENTTHREADED);
+    EXPECT_TRUE(sameLines(outcome.lines, successLines()));
+}
+
+TEST_F(StartUp, LocatorThatCannotBeCreatedFailsTheConnection) {
+    failComCall("CoCreateInstance", REGDB_E_CLASSNOTREG);
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(),
+                          {info("Get used memory"), info("Initializing COM"), info("Connect to the server"),
+                           error("Failed to create IWbemLocator object, err=-2147221164")}));
+    EXPECT_EQ(WinCompat::Testing::comInitDepth(), 0);
+}
+
+TEST_F(StartUp, FailedConnectServerIsReportedWithItsCode) {
+    failHostCall("ConnectServer", wbem(WBEM_E_ACCESS_DENIED));
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(),
+                          {info("Get used memory"), info("Initializing COM"), info("Connect to the server"),
+                           error("Could not connect, err=" + code(wbem(WBEM_E_ACCESS_DENIED)))}));
+    EXPECT_EQ(WinCompat::Testing::comInitDepth(), 0);
+}
+
+TEST_F(StartUp, ConnectServerIsAskedForRoot) {
+    HyperVSim::Control::enableJournal(true);
+    EXPECT_TRUE(callExport());
+    bool askedForRoot = false;
+    for (const HyperVSim::JournalEntry& entry : HyperVSim::Control::journal())
+        if (entry.operation == "ConnectServer") askedForRoot = entry.argument == L"root";
+    EXPECT_TRUE(askedForRoot);
+}
+
+TEST_F(StartUp, FailedProxyBlanketReleasesTheConnection) {
+    failHostCall("SetBlanket", E_ACCESSDENIED);
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(),
+                          {info("Get used memory"), info("Initializing COM"), info("Connect to the server"),
+                           error("Could not set proxy blanket. err=-2147024891")}));
+}
+
+TEST_F(StartUp, MissingHyperVNamespaceIsReportedAndRootIsReleased) {
+    failHostCall("OpenNamespace", wbem(WBEM_E_INVALID_NAMESPACE));
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(), LogLines{info("Get used memory")} + connectionLines() +
+                                               LogLines{error("Failed to open namespace, err=" +
+                                                              code(wbem(WBEM_E_INVALID_NAMESPACE)))}));
+}
+
+TEST_F(StartUp, NamespaceCallWithoutObjectIsReported) {
+    HyperVSim::Fault fault;
+    fault.operation = "OpenNamespace";
+    fault.kind = HyperVSim::Fault::Kind::NoObject;
+    hostFault(fault);
+    EXPECT_FALSE(callExport());
+    EXPECT_TRUE(sameLines(capturedLines(), LogLines{info("Get used memory")} + connectionLines() +
+                                               LogLines{error("Null namespace!")}));
+}
+
+TEST_F(StartUp, BothExportsLeaveNothingBehindAfterEveryFailure) {
+    const char* comCalls[] = {"CoInitializeEx", "CoInitializeSecurity", "CoCreateInstance"};
+    for (const char* function : comCalls) {
+        SCOPED_TRACE(function);
+        failComCall(function, E_FAIL);
+        Velmora::NetworksList list;
+        EXPECT_FALSE(Velmora::retrieveAvailableNetworkAdapters(captureLog, list));
+        expectNothingLive();
+        WinCompat::Testing::clearFaults();
+    }
+    const char* hostCalls[] = {"ConnectServer", "SetBlanket", "OpenNamespace"};
+    for (const char* operation : hostCalls) {
+        SCOPED_TRACE(operation);
+        failHostCall(operation, wbem(WBEM_E_FAILED));
+        Velmora::NetworksList list;
+        EXPECT_FALSE(Velmora::retrieveAvailableNetworkAdapters(captureLog, list));
+        expectNothingLive();
+        HyperVSim::Control::clearFaults();
+    }
+}
+
+}  // namespace
+}  // namespace VelmoraTest

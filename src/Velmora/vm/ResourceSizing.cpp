@@ -62,8 +62,7 @@ Sizing refused(const char* text, std::int64_t value) {
 }
 
 Sizing memorySizing(std::uint64_t ramSizeBytes) {
-    // Whole MiB, any part of one rounded up; integer arithmetic keeps every 64-bit size exact.
-    const std::uint64_t mib = ramSizeBytes / bytesPerMiB + (ramSizeBytes % bytesPerMiB != 0 ? 1 : 0);
+    const std::uint64_t mib = wholeMebibytes(ramSizeBytes);
     if (mib > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         return refused("VM RAM of 2^31 MiB or more cannot be set, MiB requested: ", static_cast<std::int64_t>(mib));
     const auto quantity = static_cast<std::int32_t>(mib);
@@ -143,6 +142,11 @@ bool sizeResource(const ManagementTarget& target, const wchar_t* vmPath, const S
 }
 
 }  // namespace
+
+std::uint64_t wholeMebibytes(std::uint64_t bytes) {
+    // Division first, so that sizes near 2^64 cannot overflow on the way up.
+    return bytes / bytesPerMiB + (bytes % bytesPerMiB != 0 ? 1 : 0);
+}
 
 bool setVmRam(IWbemServices* services, IWbemClassObject* managementService,
               IWbemClassObject* managementServiceClass, const wchar_t* vmPath, std::uint64_t ramSizeBytes) {

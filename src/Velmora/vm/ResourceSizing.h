@@ -19,4 +19,7 @@ bool setVmRam(IWbemServices* services, IWbemClassObject* managementService,
 bool setCpuCores(IWbemServices* services, IWbemClassObject* managementService,
                  IWbemClassObject* managementServiceClass, const wchar_t* vmPath, const CPUSettings& cpu);
 
+// Whole MiB in `bytes`, any part of one counted as a whole; exact for every 64-bit size.
+std::uint64_t wholeMebibytes(std::uint64_t bytes);
+
 }  // namespace Velmora

@@ -1,0 +1,71 @@
+#include "hyperv/EmbeddedArguments.h"
+#include "hyperv/Handlers.h"
+#include "hyperv/Machines.h"
+#include "hyperv/Names.h"
+#include "hyperv/Outcomes.h"
+#include "hyperv/ResourceRules.h"
+#include "parse/CaseFold.h"
+
+namespace HyperVSim::hyperv {
+namespace {
+
+// A resource settings object of some machine, by InstanceID.
+const Instance* machineResource(const Repository& repository, const std::wstring& instanceId) {
+    for (const Instance* resource : repository.ofClass(resourceSettingsBaseClass))
+        if (equalsIgnoreCase(resource->getString(L"InstanceID").value_or(L""), instanceId))
+            return settingsOfResource(repository, *resource) ? resource : nullptr;
+    return nullptr;
+}
+
+struct Change {
+    Instance changed;
+    std::optional<Rejection> rejection;
+};
+
+// The stored object with the properties the client named replaced; InstanceID keeps choosing the target.
+Change prepareChange(const Repository& repository, const EmbeddedInstance& embedded) {
+    const std::wstring id = embedded.instance.getString(L"InstanceID").value_or(L"");
+    const Instance* current = id.empty() ? nullptr : machineResource(repository, id);
+    if (!current)
+        return {Instance(), Rejection{static_cast<std::uint16_t>(invalidParameter),
+                                      L"No resource of a virtual machine has the InstanceID '" + id + L"'."}};
+    if (!equalsIgnoreCase(current->className(), embedded.instance.className()))
+        return {Instance(), Rejection{static_cast<std::uint16_t>(invalidParameter),
+                                      L"The resource '" + id + L"' is of class " + current->className() +
+                                          L", not " + embedded.instance.className() + L"."}};
+    Instance changed = *current;
+    for (const auto& name : embedded.named)
+        if (!equalsIgnoreCase(name, L"InstanceID")) changed.set(name, *embedded.instance.get(name));
+    const Instance* settings = settingsOfResource(repository, *current);
+    const Instance* machine = settings ? machineOfSettings(repository, *settings) : nullptr;
+    auto rejection = checkResourceChange(*current, changed, machine && isRunning(*machine));
+    return {std::move(changed), std::move(rejection)};
+}
+
+}  // namespace
+
+// Every object of the list is checked before any is changed. A size or count change of a running machine
+// is refused at once (ReturnValue 32775, which clients retry on); other refusals come as a failed job.
+MethodOutcome modifyResourceSettings(HostState& state, const Instance&, const Instance& inParams) {
+    auto list = embeddedArguments(inParams, L"ResourceSettings");
+    if (!list.error.empty())
+        return failedJob(state, invalidParameter, L"The resource settings are unusable: " + list.error + L".");
+
+    std::vector<Instance> changes;
+    for (const auto& embedded : list.instances) {
+        auto change = prepareChange(state.repository, embedded);
+        if (change.rejection) {
+            if (change.rejection->errorCode == invalidState) return MethodOutcome::returns(invalidState);
+            return failedJob(state, std::move(*change.rejection));
+        }
+        changes.push_back(std::move(change.changed));
+    }
+    std::vector<std::wstring> paths;
+    for (auto& changed : changes) {
+        paths.push_back(changed.fullPath());
+        state.repository.put(std::move(changed));
+    }
+    return MethodOutcome::returns(completed, {{L"ResultingResourceSettings", referenceArray(std::move(paths))}});
+}
+
+}  // namespace HyperVSim::hyperv

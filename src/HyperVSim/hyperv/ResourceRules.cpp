@@ -1,0 +1,71 @@
+#include "hyperv/ResourceRules.h"
+
+#include "hyperv/Names.h"
+#include "hyperv/ResourceKinds.h"
+#include "model/Seed.h"
+
+namespace HyperVSim::hyperv {
+namespace {
+
+Rejection invalid(std::wstring description) {
+    return {static_cast<std::uint16_t>(invalidParameter), std::move(description)};
+}
+
+std::wstring number(std::uint64_t value) {
+    return std::to_wstring(value);
+}
+
+std::optional<Rejection> checkMemory(const Instance& current, const Instance& changed, bool running) {
+    const auto size = changed.getUnsigned(L"VirtualQuantity");
+    if (!size) return invalid(L"The memory size (VirtualQuantity) is not set.");
+    if (*size % 2 != 0)
+        return invalid(L"The memory size of " + number(*size) + L" MiB is not an even number of MiB.");
+    if (*size < minimumMemoryMiB || *size > hostMemoryMiB)
+        return invalid(L"The memory size of " + number(*size) + L" MiB is outside " + number(minimumMemoryMiB) +
+                       L" to " + number(hostMemoryMiB) + L" MiB, the memory of the host.");
+    if (running && current.getUnsigned(L"VirtualQuantity") != size)
+        return Rejection{static_cast<std::uint16_t>(invalidState),
+                         L"The memory size of a running virtual machine cannot be changed."};
+    return std::nullopt;
+}
+
+std::optional<Rejection> checkProcessors(const Instance& current, const Instance& changed, bool running) {
+    const auto count = changed.getUnsigned(L"VirtualQuantity");
+    if (!count || *count == 0 || *count > hostLogicalProcessors)
+        return invalid(L"The processor count " + (count ? number(*count) : std::wstring(L"(not set)")) +
+                       L" is outside 1 to " + number(hostLogicalProcessors) +
+                       L", the logical processors of the host.");
+    const auto limit = changed.getUnsigned(L"Limit");
+    if (!limit || *limit > fullProcessorLimit)
+        return invalid(L"The processor limit " + (limit ? number(*limit) : std::wstring(L"(not set)")) +
+                       L" is above " + number(fullProcessorLimit) + L" (100 %).");
+    const auto reservation = changed.getUnsigned(L"Reservation");
+    if (!reservation || *reservation > *limit)
+        return invalid(L"The processor reservation " +
+                       (reservation ? number(*reservation) : std::wstring(L"(not set)")) + L" is above the limit " +
+                       number(*limit) + L".");
+    const auto weight = changed.getUnsigned(L"Weight");
+    if (!weight || *weight < minimumProcessorWeight || *weight > maximumProcessorWeight)
+        return invalid(L"The processor weight " + (weight ? number(*weight) : std::wstring(L"(not set)")) +
+                       L" is outside " + number(minimumProcessorWeight) + L" to " + number(maximumProcessorWeight) +
+                       L".");
+    if (running && current.getUnsigned(L"VirtualQuantity") != count)
+        return Rejection{static_cast<std::uint16_t>(invalidState),
+                         L"The processor count of a running virtual machine cannot be changed."};
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Rejection> checkResourceChange(const Instance& current, const Instance& changed, bool running) {
+    switch (resourceKind(current)) {
+        case ResourceKind::Memory:
+            return checkMemory(current, changed, running);
+        case ResourceKind::Processor:
+            return checkProcessors(current, changed, running);
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace HyperVSim::hyperv

@@ -22,7 +22,7 @@ MethodOutcome defineSystem(HostState& state, const Instance&, const Instance& in
 
     // Resources given with the definition are added as AddResourceSettings adds them; a refused one
     // leaves no machine behind.
-    std::vector<EmbeddedInstance> resources;
+    std::vector<ConvertedInstance> resources;
     const auto texts = inParams.getStrings(L"ResourceSettings");
     if (texts && !texts->empty()) {
         auto list = embeddedArguments(inParams, L"ResourceSettings");

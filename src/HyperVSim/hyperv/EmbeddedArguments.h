@@ -13,7 +13,7 @@ namespace HyperVSim::hyperv {
 ConversionResult embeddedArgument(const Instance& inParams, std::wstring_view name);
 
 struct EmbeddedList {
-    std::vector<EmbeddedInstance> instances;
+    std::vector<ConvertedInstance> instances;
     std::wstring error;  // why the list was refused; empty when every text was read
 };
 

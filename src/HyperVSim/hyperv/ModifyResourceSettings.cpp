@@ -23,7 +23,7 @@ struct Change {
 };
 
 // The stored object with the properties the client named replaced; InstanceID keeps choosing the target.
-Change prepareChange(const Repository& repository, const EmbeddedInstance& embedded) {
+Change prepareChange(const Repository& repository, const ConvertedInstance& embedded) {
     const std::wstring id = embedded.instance.getString(L"InstanceID").value_or(L"");
     const Instance* current = id.empty() ? nullptr : machineResource(repository, id);
     if (!current)

@@ -119,7 +119,7 @@ ConversionResult fromCimInstance(const cimxml::CimInstance& embedded) {
     if (definition->isAssociation())
         return {std::nullopt, L"the class '" + definition->name + L"' is an association and cannot be embedded"};
 
-    EmbeddedInstance result{Instance(definition), {}};
+    ConvertedInstance result{Instance(definition), {}};
     for (const auto& property : embedded.properties) {
         const PropertyDef* declared = definition->property(property.name);
         if (!declared)

@@ -21,14 +21,14 @@ enum class ObjectOrigin { Stored, Spawned };
 cimxml::CimInstance toCimInstance(const Instance& instance, ObjectOrigin origin = ObjectOrigin::Stored);
 std::wstring toCimXml(const Instance& instance, ObjectOrigin origin = ObjectOrigin::Stored);
 
-struct EmbeddedInstance {
+struct ConvertedInstance {
     Instance instance;
     // The class properties the text named (with or without a value), as the schema spells them.
     std::vector<std::wstring> named;
 };
 
 struct ConversionResult {
-    std::optional<EmbeddedInstance> value;
+    std::optional<ConvertedInstance> value;
     std::wstring error;  // why the text was refused; empty when `value` is set
 };
 

@@ -30,7 +30,9 @@ private:
     WinCompat::Testing::LiveCounts before_;
 };
 
-inline std::wstring text(BSTR s) { return s == nullptr ? std::wstring() : std::wstring(s, SysStringLen(s)); }
+inline std::wstring text(BSTR s) {
+    return s == nullptr ? std::wstring() : std::wstring(s, SysStringLen(s));
+}
 
 // An object with a reference count, optionally implementing IClientSecurity (recording SetBlanket's arguments).
 class FakeObject final : public IClientSecurity {

@@ -4,8 +4,8 @@
 
 #include <functional>
 #include <stdexcept>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "caller/Caller.h"

@@ -107,7 +107,10 @@ TEST_F(TextConversionTest, MultiByteToWideDecodesUtf8) {
 TEST_F(TextConversionTest, InvalidUtf8BecomesReplacementOrFails) {
     wchar_t wide[16];
     // A lone continuation byte, a truncated sequence and an encoded surrogate.
-    const char bad[] = "a\x80" "b\xe4\xb8" "c\xed\xa0\x80";
+    const char bad[] =
+        "a\x80"
+        "b\xe4\xb8"
+        "c\xed\xa0\x80";
     const int n = MultiByteToWideChar(CP_UTF8, 0, bad, -1, wide, 16);
     EXPECT_EQ(std::wstring(wide, static_cast<std::size_t>(n)),
               std::wstring(L"a\uFFFDb\uFFFDc\uFFFD\uFFFD\uFFFD") + L'\0');

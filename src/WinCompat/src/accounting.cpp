@@ -36,12 +36,24 @@ const void* moduleBaseOf(const void* address) {
 
 }  // namespace
 
-void stringAllocated() { liveStrings.fetch_add(1, std::memory_order_relaxed); }
-void stringFreed() { liveStrings.fetch_sub(1, std::memory_order_relaxed); }
-void arrayCreated() { liveArrays.fetch_add(1, std::memory_order_relaxed); }
-void arrayDestroyed() { liveArrays.fetch_sub(1, std::memory_order_relaxed); }
-void objectCreated() { liveObjects.fetch_add(1, std::memory_order_relaxed); }
-void objectDestroyed() { liveObjects.fetch_sub(1, std::memory_order_relaxed); }
+void stringAllocated() {
+    liveStrings.fetch_add(1, std::memory_order_relaxed);
+}
+void stringFreed() {
+    liveStrings.fetch_sub(1, std::memory_order_relaxed);
+}
+void arrayCreated() {
+    liveArrays.fetch_add(1, std::memory_order_relaxed);
+}
+void arrayDestroyed() {
+    liveArrays.fetch_sub(1, std::memory_order_relaxed);
+}
+void objectCreated() {
+    liveObjects.fetch_add(1, std::memory_order_relaxed);
+}
+void objectDestroyed() {
+    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+}
 
 bool allocationAllowed(const void* caller) {
     Injection& state = injection();
@@ -78,8 +90,12 @@ LiveCounts liveCounts() {
     return counts;
 }
 
-int comInitDepth() { return detail::threadInitDepth(); }
-int comApartment() { return detail::threadApartment(); }
+int comInitDepth() {
+    return detail::threadInitDepth();
+}
+int comApartment() {
+    return detail::threadApartment();
+}
 
 void armAllocationFailure(unsigned long failAt, const void* module) {
     const void* base = detail::moduleBaseOf(module);
@@ -102,6 +118,8 @@ unsigned long disarmAllocationFailure() {
     return counted;
 }
 
-void resetProcessSecurity() { detail::forgetProcessSecurity(); }
+void resetProcessSecurity() {
+    detail::forgetProcessSecurity();
+}
 
 }  // namespace WinCompat::Testing

@@ -77,7 +77,9 @@ WINCOMPAT_API UINT SysStringByteLen(BSTR bstr) {
     return length;
 }
 
-WINCOMPAT_API UINT SysStringLen(BSTR pbstr) { return SysStringByteLen(pbstr) / sizeof(OLECHAR); }
+WINCOMPAT_API UINT SysStringLen(BSTR pbstr) {
+    return SysStringByteLen(pbstr) / sizeof(OLECHAR);
+}
 
 WINCOMPAT_API HRESULT VarBstrCat(BSTR bstrLeft, BSTR bstrRight, LPBSTR pbstrResult) {
     if (pbstrResult == nullptr) return E_INVALIDARG;

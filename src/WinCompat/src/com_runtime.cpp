@@ -19,9 +19,15 @@ constexpr DWORD knownInitFlags = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1D
 
 namespace WinCompat::detail {
 
-int threadInitDepth() { return threadCom.depth; }
-int threadApartment() { return threadCom.apartment; }
-void forgetProcessSecurity() { processSecuritySet.store(false); }
+int threadInitDepth() {
+    return threadCom.depth;
+}
+int threadApartment() {
+    return threadCom.apartment;
+}
+void forgetProcessSecurity() {
+    processSecuritySet.store(false);
+}
 
 }  // namespace WinCompat::detail
 
@@ -29,8 +35,8 @@ WINCOMPAT_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
     HRESULT fault = S_OK;
     if (WinCompat::detail::faultFires("CoInitializeEx", fault)) return fault;
     if (pvReserved != nullptr || (dwCoInit & ~knownInitFlags) != 0) return E_INVALIDARG;
-    const int apartment = (dwCoInit & COINIT_APARTMENTTHREADED) != 0 ? COINIT_APARTMENTTHREADED
-                                                                      : COINIT_MULTITHREADED;
+    const int apartment =
+        (dwCoInit & COINIT_APARTMENTTHREADED) != 0 ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED;
     ThreadCom& com = threadCom;
     if (com.depth == 0) {
         com.depth = 1;
@@ -58,9 +64,8 @@ WINCOMPAT_API HRESULT CoInitializeSecurity(PSECURITY_DESCRIPTOR pSecDesc, LONG c
     HRESULT fault = S_OK;
     if (WinCompat::detail::faultFires("CoInitializeSecurity", fault)) return fault;
     if (threadCom.depth == 0) return CO_E_NOTINITIALIZED;
-    if (cAuthSvc < -1 || (cAuthSvc > 0 && asAuthSvc == nullptr) || pReserved1 != nullptr ||
-        pReserved3 != nullptr || dwAuthnLevel > RPC_C_AUTHN_LEVEL_PKT_PRIVACY ||
-        dwImpLevel > RPC_C_IMP_LEVEL_DELEGATE)
+    if (cAuthSvc < -1 || (cAuthSvc > 0 && asAuthSvc == nullptr) || pReserved1 != nullptr || pReserved3 != nullptr ||
+        dwAuthnLevel > RPC_C_AUTHN_LEVEL_PKT_PRIVACY || dwImpLevel > RPC_C_IMP_LEVEL_DELEGATE)
         return E_INVALIDARG;
     bool expected = false;
     if (!processSecuritySet.compare_exchange_strong(expected, true)) return RPC_E_TOO_LATE;

@@ -45,7 +45,8 @@ bool faultFires(const char* function, HRESULT& result) {
         }
     }
     // One-shot rules that have fired or can no longer fire are dropped.
-    std::erase_if(state.rules, [](const Rule& rule) { return rule.occurrence != 0 && rule.calls >= rule.occurrence; });
+    std::erase_if(state.rules,
+                  [](const Rule& rule) { return rule.occurrence != 0 && rule.calls >= rule.occurrence; });
     return fired;
 }
 

@@ -35,7 +35,7 @@ WINCOMPAT_API HRESULT CoCreateGuid(GUID* pguid) {
     std::memcpy(&pguid->Data2, bytes + 4, 2);
     std::memcpy(&pguid->Data3, bytes + 6, 2);
     std::memcpy(pguid->Data4, bytes + 8, 8);
-    pguid->Data3 = static_cast<std::uint16_t>((pguid->Data3 & 0x0FFF) | 0x4000);  // version 4
+    pguid->Data3 = static_cast<std::uint16_t>((pguid->Data3 & 0x0FFF) | 0x4000);   // version 4
     pguid->Data4[0] = static_cast<std::uint8_t>((pguid->Data4[0] & 0x3F) | 0x80);  // RFC 4122 variant
     return S_OK;
 }

@@ -12,8 +12,8 @@ WINCOMPAT_API HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWOR
     HRESULT hr = pProxy->QueryInterface(IID_IClientSecurity, reinterpret_cast<void**>(&security));
     if (FAILED(hr)) return hr;
     if (security == nullptr) return E_NOINTERFACE;
-    hr = security->SetBlanket(pProxy, dwAuthnSvc, dwAuthzSvc, pServerPrincName, dwAuthnLevel, dwImpLevel,
-                              pAuthInfo, dwCapabilities);
+    hr = security->SetBlanket(pProxy, dwAuthnSvc, dwAuthzSvc, pServerPrincName, dwAuthnLevel, dwImpLevel, pAuthInfo,
+                              dwCapabilities);
     security->Release();
     return hr;
 }

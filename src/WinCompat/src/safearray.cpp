@@ -17,19 +17,44 @@ constexpr GUID iidIDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x
 // Size of one element of type `vt`, or 0 when arrays of that type are not supported.
 ULONG elementSize(VARTYPE vt) {
     switch (vt) {
-        case VT_I1: case VT_UI1: return 1;
-        case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-        case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
-        case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE: return 8;
-        case VT_BSTR: case VT_UNKNOWN: case VT_DISPATCH: return sizeof(void*);
-        case VT_VARIANT: return sizeof(VARIANT);
-        default: return 0;
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_UI2:
+        case VT_BOOL:
+            return 2;
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_ERROR:
+            return 4;
+        case VT_I8:
+        case VT_UI8:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+            return 8;
+        case VT_BSTR:
+        case VT_UNKNOWN:
+        case VT_DISPATCH:
+            return sizeof(void*);
+        case VT_VARIANT:
+            return sizeof(VARIANT);
+        default:
+            return 0;
     }
 }
 
-std::size_t descriptorSize(UINT cDims) { return sizeof(SAFEARRAY) + (cDims - 1) * sizeof(SAFEARRAYBOUND); }
+std::size_t descriptorSize(UINT cDims) {
+    return sizeof(SAFEARRAY) + (cDims - 1) * sizeof(SAFEARRAYBOUND);
+}
 
-char* blockOf(SAFEARRAY* psa) { return reinterpret_cast<char*>(psa) - hiddenSize; }
+char* blockOf(SAFEARRAY* psa) {
+    return reinterpret_cast<char*>(psa) - hiddenSize;
+}
 
 SAFEARRAY* allocateDescriptor(UINT cDims) {
     auto* block = static_cast<char*>(std::calloc(1, hiddenSize + descriptorSize(cDims)));
@@ -117,7 +142,9 @@ SAFEARRAY* create(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* rgsabound) {
     return psa;
 }
 
-std::atomic_ref<ULONG> locks(SAFEARRAY* psa) { return std::atomic_ref<ULONG>(psa->cLocks); }
+std::atomic_ref<ULONG> locks(SAFEARRAY* psa) {
+    return std::atomic_ref<ULONG>(psa->cLocks);
+}
 
 // Offset of the cell at `rgIndices` (first index first), or false when an index is out of its bounds.
 bool cellOffset(SAFEARRAY* psa, const LONG* rgIndices, std::size_t& offset) {
@@ -142,7 +169,8 @@ HRESULT copyArray(SAFEARRAY* source, SAFEARRAY** result) {
     if (source == nullptr) return S_OK;
     SAFEARRAY* copy = allocateDescriptor(source->cDims == 0 ? 1 : source->cDims);
     if (copy == nullptr) return E_OUTOFMEMORY;
-    std::memcpy(blockOf(copy), blockOf(source), hiddenSize + descriptorSize(source->cDims == 0 ? 1 : source->cDims));
+    std::memcpy(blockOf(copy), blockOf(source),
+                hiddenSize + descriptorSize(source->cDims == 0 ? 1 : source->cDims));
     copy->cLocks = 0;
     copy->pvData = nullptr;
     copy->fFeatures &= ~(FADF_AUTO | FADF_STATIC | FADF_EMBEDDED | FADF_FIXEDSIZE);
@@ -229,11 +257,17 @@ WINCOMPAT_API HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
     return hr;
 }
 
-WINCOMPAT_API HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+WINCOMPAT_API HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
+    return SafeArrayUnlock(psa);
+}
 
-WINCOMPAT_API UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa == nullptr ? 0 : psa->cDims; }
+WINCOMPAT_API UINT SafeArrayGetDim(SAFEARRAY* psa) {
+    return psa == nullptr ? 0 : psa->cDims;
+}
 
-WINCOMPAT_API UINT SafeArrayGetElemsize(SAFEARRAY* psa) { return psa == nullptr ? 0 : psa->cbElements; }
+WINCOMPAT_API UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
+    return psa == nullptr ? 0 : psa->cbElements;
+}
 
 WINCOMPAT_API HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
     if (psa == nullptr || plLbound == nullptr) return E_INVALIDARG;
@@ -303,7 +337,8 @@ WINCOMPAT_API HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void*
     } else if ((psa->fFeatures & FADF_VARIANT) != 0) {
         hr = WinCompat::detail::validateVartype(static_cast<VARIANT*>(pv)->vt);
         if (SUCCEEDED(hr)) hr = VariantClear(static_cast<VARIANT*>(cell));
-        if (SUCCEEDED(hr)) hr = WinCompat::detail::copyVariant(static_cast<VARIANT*>(cell), static_cast<VARIANT*>(pv));
+        if (SUCCEEDED(hr))
+            hr = WinCompat::detail::copyVariant(static_cast<VARIANT*>(cell), static_cast<VARIANT*>(pv));
     } else if ((psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) != 0) {
         auto* object = static_cast<IUnknown*>(pv);
         if (object != nullptr) object->AddRef();

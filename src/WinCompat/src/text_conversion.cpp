@@ -30,7 +30,9 @@ int fail(DWORD error) {
     return 0;
 }
 
-bool isScalarValue(std::uint32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+bool isScalarValue(std::uint32_t c) {
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
 
 void appendUtf8(std::string& out, std::uint32_t c) {
     if (c < 0x80) {
@@ -89,11 +91,17 @@ bool decodeUtf8(const unsigned char* s, std::size_t n, std::size_t i, std::uint3
 
 }  // namespace
 
-WINCOMPAT_API DWORD GetLastError() { return lastError; }
+WINCOMPAT_API DWORD GetLastError() {
+    return lastError;
+}
 
-WINCOMPAT_API void SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
+WINCOMPAT_API void SetLastError(DWORD dwErrCode) {
+    lastError = dwErrCode;
+}
 
-WINCOMPAT_API UINT GetACP() { return CP_UTF8; }
+WINCOMPAT_API UINT GetACP() {
+    return CP_UTF8;
+}
 
 WINCOMPAT_API int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
                                       LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar,
@@ -151,8 +159,8 @@ WINCOMPAT_API int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMult
     if (page == Page::Utf8) {
         if ((dwFlags & ~MB_ERR_INVALID_CHARS) != 0) return fail(ERROR_INVALID_FLAGS);
     } else {
-        constexpr DWORD ansiFlags = 0x1 /*PRECOMPOSED*/ | 0x2 /*COMPOSITE*/ | 0x4 /*USEGLYPHCHARS*/ |
-                                    MB_ERR_INVALID_CHARS;
+        constexpr DWORD ansiFlags =
+            0x1 /*PRECOMPOSED*/ | 0x2 /*COMPOSITE*/ | 0x4 /*USEGLYPHCHARS*/ | MB_ERR_INVALID_CHARS;
         if ((dwFlags & ~ansiFlags) != 0 || (dwFlags & 0x3) == 0x3) return fail(ERROR_INVALID_FLAGS);
     }
     const std::size_t count =

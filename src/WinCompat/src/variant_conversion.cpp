@@ -39,13 +39,25 @@ Number fromReal(long double v) {
     return n;
 }
 
-bool isZero(const Number& n) { return n.real ? n.value == 0 : n.magnitude == 0; }
+bool isZero(const Number& n) {
+    return n.real ? n.value == 0 : n.magnitude == 0;
+}
 
 bool isNumericType(VARTYPE vt) {
     switch (vt) {
-        case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
-        case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT:
-        case VT_R4: case VT_R8: case VT_BOOL:
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_INT:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UI8:
+        case VT_UINT:
+        case VT_R4:
+        case VT_R8:
+        case VT_BOOL:
             return true;
         default:
             return false;
@@ -60,20 +72,34 @@ Number readNumber(VARTYPE vt, const void* p) {
         return v;
     };
     switch (vt) {
-        case VT_I1: return fromSigned(load(CHAR{}));
-        case VT_I2: return fromSigned(load(SHORT{}));
-        case VT_BOOL: return fromSigned(load(VARIANT_BOOL{}));
-        case VT_I4: return fromSigned(load(LONG{}));
-        case VT_INT: return fromSigned(load(INT{}));
-        case VT_I8: return fromSigned(load(LONGLONG{}));
-        case VT_UI1: return fromUnsigned(load(BYTE{}));
-        case VT_UI2: return fromUnsigned(load(USHORT{}));
-        case VT_UI4: return fromUnsigned(load(ULONG{}));
-        case VT_UINT: return fromUnsigned(load(UINT{}));
-        case VT_UI8: return fromUnsigned(load(ULONGLONG{}));
-        case VT_R4: return fromReal(load(FLOAT{}));
-        case VT_R8: return fromReal(load(DOUBLE{}));
-        default: return Number{};
+        case VT_I1:
+            return fromSigned(load(CHAR{}));
+        case VT_I2:
+            return fromSigned(load(SHORT{}));
+        case VT_BOOL:
+            return fromSigned(load(VARIANT_BOOL{}));
+        case VT_I4:
+            return fromSigned(load(LONG{}));
+        case VT_INT:
+            return fromSigned(load(INT{}));
+        case VT_I8:
+            return fromSigned(load(LONGLONG{}));
+        case VT_UI1:
+            return fromUnsigned(load(BYTE{}));
+        case VT_UI2:
+            return fromUnsigned(load(USHORT{}));
+        case VT_UI4:
+            return fromUnsigned(load(ULONG{}));
+        case VT_UINT:
+            return fromUnsigned(load(UINT{}));
+        case VT_UI8:
+            return fromUnsigned(load(ULONGLONG{}));
+        case VT_R4:
+            return fromReal(load(FLOAT{}));
+        case VT_R8:
+            return fromReal(load(DOUBLE{}));
+        default:
+            return Number{};
     }
 }
 
@@ -165,15 +191,38 @@ HRESULT storeInteger(const Number& n, VARTYPE vt, VARIANT& dest) {
     long long minimum = 0;
     unsigned long long maximum = 0;
     switch (vt) {
-        case VT_I1: minimum = -128; maximum = 127; break;
-        case VT_I2: minimum = -32768; maximum = 32767; break;
-        case VT_I4: case VT_INT: minimum = std::numeric_limits<LONG>::min(); maximum = 0x7FFFFFFF; break;
-        case VT_I8: minimum = std::numeric_limits<LONGLONG>::min(); maximum = 0x7FFFFFFFFFFFFFFFULL; break;
-        case VT_UI1: maximum = 0xFF; break;
-        case VT_UI2: maximum = 0xFFFF; break;
-        case VT_UI4: case VT_UINT: maximum = 0xFFFFFFFFULL; break;
-        case VT_UI8: maximum = std::numeric_limits<unsigned long long>::max(); break;
-        default: return DISP_E_TYPEMISMATCH;
+        case VT_I1:
+            minimum = -128;
+            maximum = 127;
+            break;
+        case VT_I2:
+            minimum = -32768;
+            maximum = 32767;
+            break;
+        case VT_I4:
+        case VT_INT:
+            minimum = std::numeric_limits<LONG>::min();
+            maximum = 0x7FFFFFFF;
+            break;
+        case VT_I8:
+            minimum = std::numeric_limits<LONGLONG>::min();
+            maximum = 0x7FFFFFFFFFFFFFFFULL;
+            break;
+        case VT_UI1:
+            maximum = 0xFF;
+            break;
+        case VT_UI2:
+            maximum = 0xFFFF;
+            break;
+        case VT_UI4:
+        case VT_UINT:
+            maximum = 0xFFFFFFFFULL;
+            break;
+        case VT_UI8:
+            maximum = std::numeric_limits<unsigned long long>::max();
+            break;
+        default:
+            return DISP_E_TYPEMISMATCH;
     }
     if (negative) {
         const unsigned long long limit = 0ULL - static_cast<unsigned long long>(minimum);
@@ -184,16 +233,36 @@ HRESULT storeInteger(const Number& n, VARTYPE vt, VARIANT& dest) {
     const unsigned long long bits = negative ? 0ULL - magnitude : magnitude;
     dest.vt = vt;
     switch (vt) {
-        case VT_I1: dest.cVal = static_cast<CHAR>(static_cast<signed char>(bits)); break;
-        case VT_I2: dest.iVal = static_cast<SHORT>(bits); break;
-        case VT_I4: dest.lVal = static_cast<LONG>(bits); break;
-        case VT_INT: dest.intVal = static_cast<INT>(bits); break;
-        case VT_I8: dest.llVal = static_cast<LONGLONG>(bits); break;
-        case VT_UI1: dest.bVal = static_cast<BYTE>(bits); break;
-        case VT_UI2: dest.uiVal = static_cast<USHORT>(bits); break;
-        case VT_UI4: dest.ulVal = static_cast<ULONG>(bits); break;
-        case VT_UINT: dest.uintVal = static_cast<UINT>(bits); break;
-        default: dest.ullVal = bits; break;
+        case VT_I1:
+            dest.cVal = static_cast<CHAR>(static_cast<signed char>(bits));
+            break;
+        case VT_I2:
+            dest.iVal = static_cast<SHORT>(bits);
+            break;
+        case VT_I4:
+            dest.lVal = static_cast<LONG>(bits);
+            break;
+        case VT_INT:
+            dest.intVal = static_cast<INT>(bits);
+            break;
+        case VT_I8:
+            dest.llVal = static_cast<LONGLONG>(bits);
+            break;
+        case VT_UI1:
+            dest.bVal = static_cast<BYTE>(bits);
+            break;
+        case VT_UI2:
+            dest.uiVal = static_cast<USHORT>(bits);
+            break;
+        case VT_UI4:
+            dest.ulVal = static_cast<ULONG>(bits);
+            break;
+        case VT_UINT:
+            dest.uintVal = static_cast<UINT>(bits);
+            break;
+        default:
+            dest.ullVal = bits;
+            break;
     }
     return S_OK;
 }
@@ -220,7 +289,8 @@ HRESULT storeReal(const Number& n, VARTYPE vt, VARIANT& dest) {
 
 HRESULT storeText(const std::string& text, VARIANT& dest) {
     std::wstring wide(text.begin(), text.end());
-    BSTR result = WinCompat::detail::allocStringBytes(wide.data(), static_cast<UINT>(wide.size() * sizeof(OLECHAR)));
+    BSTR result =
+        WinCompat::detail::allocStringBytes(wide.data(), static_cast<UINT>(wide.size() * sizeof(OLECHAR)));
     if (result == nullptr) return E_OUTOFMEMORY;
     dest.vt = VT_BSTR;
     dest.bstrVal = result;
@@ -333,10 +403,15 @@ HRESULT convert(VARTYPE from, const void* p, VARTYPE to, USHORT flags, VARIANT& 
     if (from == VT_BOOL && number.negative) {
         // VARIANT_TRUE is -1; into the unsigned types it goes as all bits set, as the VarUIxFromBool calls do.
         switch (to) {
-            case VT_UI1: return storeInteger(fromUnsigned(0xFF), to, dest);
-            case VT_UI2: return storeInteger(fromUnsigned(0xFFFF), to, dest);
-            case VT_UI4: case VT_UINT: return storeInteger(fromUnsigned(0xFFFFFFFFULL), to, dest);
-            default: break;
+            case VT_UI1:
+                return storeInteger(fromUnsigned(0xFF), to, dest);
+            case VT_UI2:
+                return storeInteger(fromUnsigned(0xFFFF), to, dest);
+            case VT_UI4:
+            case VT_UINT:
+                return storeInteger(fromUnsigned(0xFFFFFFFFULL), to, dest);
+            default:
+                break;
         }
     }
     return storeInteger(number, to, dest);

@@ -20,6 +20,8 @@ SAFEARRAY* createVector(VARTYPE vt, ULONG count) {
     return result;
 }
 
-const void* moduleAddress() { return &anchor; }
+const void* moduleAddress() {
+    return &anchor;
+}
 
 }  // namespace PlatformTestCaller

@@ -112,6 +112,10 @@ const Value* Instance::overrideFor(std::wstring_view name) const {
     return found == overrides_.end() ? nullptr : &found->second;
 }
 
+void Instance::clearOverride(std::wstring_view name) {
+    if (!overrides_.empty()) overrides_.erase(foldCase(name));
+}
+
 namespace {
 
 // The path of an instance from its key values, as the parsers print it; nullopt when a key is missing.

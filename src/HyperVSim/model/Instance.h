@@ -47,6 +47,7 @@ public:
     // Raw override values: Get delivers these instead of the typed values (Control::addMemory).
     void setOverride(std::wstring_view name, const Value& value);
     const Value* overrideFor(std::wstring_view name) const;
+    void clearOverride(std::wstring_view name);
     bool hasOverrides() const { return !overrides_.empty(); }
 
     // Whether every key property has a value.

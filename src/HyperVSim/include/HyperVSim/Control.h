@@ -125,6 +125,10 @@ public:
     // gives the same paths and GUIDs every time.
     static void reset();
 
+    // Whether a References query from a pool's allocation capabilities yields the Default template first
+    // (as after reset) or last.
+    static void setDefaultTemplateFirst(bool first);
+
     static std::wstring addSwitch(const std::wstring& name);  // returns its full path
     static void removeAllSwitches();
     static std::vector<SwitchView> switches();

@@ -1,0 +1,32 @@
+// The fault rules in force. Every COM call of the host asks here (through wmi/Call.h) whether a rule fires.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "HyperVSim/Control.h"
+
+namespace HyperVSim {
+
+class FaultPlan {
+public:
+    static FaultPlan& instance();
+
+    void add(const Fault& fault);
+    void clear();
+    // Counts the call against every rule it matches and returns the first rule that fires on it.
+    std::optional<Fault> match(std::string_view operation, std::wstring_view argument);
+
+private:
+    struct Rule {
+        Fault fault;
+        unsigned seen = 0;
+    };
+    std::mutex mutex_;
+    std::vector<Rule> rules_;
+};
+
+}  // namespace HyperVSim

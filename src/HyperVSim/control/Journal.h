@@ -1,0 +1,33 @@
+// The record of calls that reached the host, oldest first. Bounded: beyond `capacity` entries the oldest
+// are dropped, so a long-running process does not grow without end.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "HyperVSim/Control.h"
+
+namespace HyperVSim {
+
+class Journal {
+public:
+    static constexpr std::size_t capacity = 1 << 16;
+
+    static Journal& instance();
+
+    void record(std::string operation, std::wstring argument, std::int32_t result);
+    std::vector<JournalEntry> entries() const;
+    void clear();
+    void enable(bool enabled) { enabled_.store(enabled); }
+
+private:
+    std::atomic<bool> enabled_{true};
+    mutable std::mutex mutex_;
+    std::deque<JournalEntry> entries_;
+};
+
+}  // namespace HyperVSim

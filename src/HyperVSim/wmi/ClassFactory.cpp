@@ -1,0 +1,60 @@
+// The entry point through which the platform creates the host's COM classes: DllGetClassObject with class
+// factories for the WMI locator and the object text source.
+#include "com/Status.h"
+#include "wmi/Call.h"
+#include "wmi/Locator.h"
+#include "wmi/TextSource.h"
+
+namespace HyperVSim {
+namespace {
+
+// Factories live as long as the library; their reference count has nothing to free.
+template <class Product>
+class Factory final : public IClassFactory {
+public:
+    explicit Factory(const wchar_t* name) : name_(name) {}
+    virtual ~Factory() = default;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory)) return E_NOINTERFACE;
+        *out = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
+        Call call("CreateInstance", name_);
+        if (!ppvObject) return call.finish(E_POINTER);
+        *ppvObject = nullptr;
+        if (pUnkOuter) return call.finish(CLASS_E_NOAGGREGATION);
+        if (const auto failure = call.failure()) return call.finish(*failure);
+        auto product = makeObject<Product>();
+        return call.finish(product->QueryInterface(riid, ppvObject));
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    const wchar_t* name_;
+};
+
+Factory<Locator> locatorFactory(L"WbemLocator");
+Factory<TextSource> textSourceFactory(L"WbemObjectTextSrc");
+
+}  // namespace
+}  // namespace HyperVSim
+
+extern "C" HYPERVSIM_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    IClassFactory* factory = nullptr;
+    if (IsEqualCLSID(rclsid, CLSID_WbemLocator))
+        factory = &HyperVSim::locatorFactory;
+    else if (IsEqualCLSID(rclsid, CLSID_WbemObjectTextSrc))
+        factory = &HyperVSim::textSourceFactory;
+    else
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return factory->QueryInterface(riid, ppv);
+}

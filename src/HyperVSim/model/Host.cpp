@@ -38,6 +38,12 @@ Host& Host::instance() {
     return host;
 }
 
+void Host::setStore(std::unique_ptr<StateStore> store) {
+    std::unique_lock lock(mutex_);
+    if (store) store->attach(state_);
+    store_ = std::move(store);
+}
+
 namespace {
 std::wstring handlerKey(std::wstring_view className, std::wstring_view methodName) {
     return foldCase(className) + L"." + foldCase(methodName);

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -26,6 +28,9 @@ class GuidGenerator {
 public:
     std::wstring next();
     void reset() { counter_ = 0; }
+    // How many GUIDs were handed out, so that a saved host goes on where it stopped.
+    std::uint64_t issued() const { return counter_; }
+    void restore(std::uint64_t issued) { counter_ = issued; }
 
 private:
     std::uint64_t counter_ = 0;
@@ -62,20 +67,53 @@ struct MethodOutcome {
 // input definition (every parameter NULL when the caller passed none).
 using MethodHandler = std::function<MethodOutcome(HostState&, const Instance& target, const Instance& inParams)>;
 
+// Where the state lives besides memory (the state file), shared with other processes. The host consults it
+// under its own lock: before every read and write (to take the store's lock and catch up with changes made
+// elsewhere) and after every write (to store the change).
+class StateStore {
+public:
+    virtual ~StateStore() = default;
+    // Loads the stored state into `state`, or stores `state` when the store is still empty.
+    virtual void attach(HostState& state) = 0;
+    virtual void acquireShared(HostState& state) = 0;
+    virtual void acquireExclusive(HostState& state) = 0;
+    virtual void store(const HostState& state) = 0;
+    // Ends what acquire began; after an exclusive acquire without store, the next acquire reloads.
+    virtual void release() noexcept = 0;
+};
+
 class Host {
 public:
     static Host& instance();
 
     template <class F>
     auto read(F&& work) const {
-        std::shared_lock lock(mutex_);
+        {
+            std::shared_lock lock(mutex_);
+            if (!store_) return work(static_cast<const HostState&>(state_));
+        }
+        // Catching up with the store changes the state, so a backed host reads one caller at a time.
+        std::unique_lock lock(mutex_);
+        StoreScope scope(store_.get(), state_, false);
         return work(static_cast<const HostState&>(state_));
     }
     template <class F>
     auto write(F&& work) {
         std::unique_lock lock(mutex_);
-        return work(state_);
+        StoreScope scope(store_.get(), state_, true);
+        if constexpr (std::is_void_v<std::invoke_result_t<F&, HostState&>>) {
+            work(state_);
+            scope.store();
+        } else {
+            auto result = work(state_);
+            scope.store();
+            return result;
+        }
     }
+
+    // Backs the state by `store` (null: memory only); attach() runs first, and what it throws leaves the
+    // host as it was.
+    void setStore(std::unique_ptr<StateStore> store);
 
     // Registered per class and method; a handler of a class serves its subclasses too.
     void registerHandler(std::wstring_view className, std::wstring_view methodName, MethodHandler handler);
@@ -83,9 +121,33 @@ public:
     MethodHandler handler(std::wstring_view className, std::wstring_view methodName) const;
 
 private:
+    class StoreScope {
+    public:
+        StoreScope(StateStore* store, HostState& state, bool exclusive) : store_(store), state_(state) {
+            if (!store_) return;
+            if (exclusive)
+                store_->acquireExclusive(state_);
+            else
+                store_->acquireShared(state_);
+        }
+        ~StoreScope() {
+            if (store_) store_->release();
+        }
+        StoreScope(const StoreScope&) = delete;
+        StoreScope& operator=(const StoreScope&) = delete;
+        void store() {
+            if (store_) store_->store(state_);
+        }
+
+    private:
+        StateStore* store_;
+        HostState& state_;
+    };
+
     Host();
     mutable std::shared_mutex mutex_;
-    HostState state_;
+    mutable HostState state_;  // a backed host catches up with its store while reading
+    std::unique_ptr<StateStore> store_;
     mutable std::mutex handlersMutex_;
     std::unordered_map<std::wstring, MethodHandler> handlers_;  // "class.method", lower-case
 };

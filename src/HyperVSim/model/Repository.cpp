@@ -97,6 +97,18 @@ const Instance* Repository::findByPath(std::wstring_view path) const {
     return identity.empty() ? nullptr : find(identity);
 }
 
+std::vector<const Instance*> Repository::all() const {
+    std::vector<const Record*> records;
+    records.reserve(records_.size());
+    for (const auto& entry : records_) records.push_back(entry.second.get());
+    std::sort(records.begin(), records.end(),
+              [](const Record* a, const Record* b) { return a->sequence < b->sequence; });
+    std::vector<const Instance*> result;
+    result.reserve(records.size());
+    for (const Record* record : records) result.push_back(&record->instance);
+    return result;
+}
+
 std::vector<const Instance*> Repository::ofClass(std::wstring_view className) const {
     std::vector<std::pair<std::uint64_t, const Instance*>> found;
     for (const auto& definition : Schema::instance().withSubclasses(className)) {

@@ -28,6 +28,8 @@ public:
     // By object path text (full or relative); nullptr when it does not parse or is absent.
     const Instance* findByPath(std::wstring_view path) const;
 
+    // Every instance, in insertion order.
+    std::vector<const Instance*> all() const;
     // Instances of the class and its subclasses, in insertion order.
     std::vector<const Instance*> ofClass(std::wstring_view className) const;
 

@@ -1,0 +1,44 @@
+// A subcommand: its CLI11 parser, how it uses the simulated host, and what it does once its arguments are
+// parsed and checked. Each subcommand's file registers itself through one add...Command function.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+namespace VelmoraCommand {
+
+struct GlobalOptions {
+    bool json = false;
+    bool quiet = false;
+    bool verbose = false;
+    std::string state;  // the simulated host's state file; empty for the default location
+};
+
+enum class HostUse {
+    StateFile,  // the host is loaded from the state file before the command runs
+    Own,        // the command sets up its host itself
+};
+
+struct Command {
+    CLI::App* app = nullptr;
+    HostUse host = HostUse::StateFile;
+    std::function<int(const GlobalOptions&)> run;
+};
+
+Command addSwitchesCommand(CLI::App& parent);
+Command addMemoryCommand(CLI::App& parent);
+Command addCreateCommand(CLI::App& parent);
+Command addDisksCommand(CLI::App& parent);
+Command addStartCommand(CLI::App& parent);
+Command addStopCommand(CLI::App& parent);
+Command addDeleteCommand(CLI::App& parent);
+std::vector<Command> addHostCommands(CLI::App& parent);
+Command addTourCommand(CLI::App& parent);
+
+// Every subcommand's help ends with an example.
+void setExample(CLI::App& app, const std::string& example);
+
+}  // namespace VelmoraCommand

@@ -1,0 +1,118 @@
+// velmora create
+#include <cstdint>
+#include <limits>
+#include <memory>
+
+#include "BadInput.h"
+#include "Command.h"
+#include "ExitStatus.h"
+#include "HostQueries.h"
+#include "LogSink.h"
+#include "Output.h"
+#include "Sizes.h"
+#include "Text.h"
+#include "Validators.h"
+
+namespace VelmoraCommand {
+namespace {
+
+struct CreateOptions {
+    std::string name;
+    unsigned generation = 2;
+    std::string memory = "1GiB";
+    int cpus = 1;
+    int cpuReservation = 0;
+    int cpuLimit = 100;
+    int cpuWeight = 100;
+    std::string configRoot;
+    std::vector<std::string> switches;
+};
+
+// Names are resolved only when one is given: a list of paths needs no call to the host.
+std::vector<std::string> switchPaths(const std::vector<std::string>& arguments, bool& listFailed) {
+    listFailed = false;
+    bool anyName = false;
+    for (const auto& argument : arguments) anyName = anyName || !isSwitchPath(argument);
+    if (!anyName) return arguments;
+    const auto available = retrieveSwitches();
+    if (!available) {
+        listFailed = true;
+        return {};
+    }
+    return resolveSwitches(arguments, *available);
+}
+
+int create(const GlobalOptions& global, const CreateOptions& options) {
+    if (options.name.empty()) throw BadInput("--name: the machine needs a name");
+    bool listFailed = false;
+    const auto paths = switchPaths(options.switches, listFailed);
+    if (listFailed) return reportFailure(global.json, "retrieveAvailableNetworkAdapters");
+
+    const std::wstring name = widen(options.name);
+    const std::wstring configRoot = widen(options.configRoot);
+    std::vector<std::wstring> widePaths;
+    for (const auto& path : paths) widePaths.push_back(widen(path));
+    std::vector<const wchar_t*> networks;
+    for (const auto& path : widePaths) networks.push_back(path.c_str());
+
+    const Velmora::VMSettings settings{name.c_str(),
+                                       options.generation,
+                                       *parseSize(options.memory).bytes,
+                                       configRoot.c_str(),
+                                       {options.cpus, options.cpuReservation, options.cpuLimit, options.cpuWeight},
+                                       networks.data(),
+                                       static_cast<std::uint32_t>(networks.size())};
+    auto created = std::make_unique<Velmora::CreatedVM>();
+    created->vmPath[0] = L'\0';
+    if (!Velmora::createVM(logSink, settings, *created)) return reportFailure(global.json, "createVM");
+
+    const std::string path = narrow(created->vmPath);
+    if (global.json)
+        printJson({{"ok", true}, {"path", path}});
+    else
+        printText(path + "\n");
+    return exitSuccess;
+}
+
+}  // namespace
+
+Command addCreateCommand(CLI::App& parent) {
+    auto options = std::make_shared<CreateOptions>();
+    auto* app = parent.add_subcommand(
+        "create",
+        "Define a machine, size its memory and processors and connect one network adapter to each switch "
+        "(createVM). Prints the machine's path: the name by which every later command takes it.");
+    app->add_option("--name", options->name, "Display name of the machine")->required();
+    app->add_option("--generation", options->generation, "Hyper-V generation: 1 (BIOS, IDE) or 2 (UEFI, SCSI)")
+        ->check(generationValidator())
+        ->capture_default_str();
+    app->add_option("--memory", options->memory,
+                    "Memory: bytes, or a number with the unit B, KiB, MiB or GiB (Hyper-V takes whole MiB)")
+        ->check(memoryValidator())
+        ->capture_default_str();
+    constexpr long long int32Max = std::numeric_limits<std::int32_t>::max();
+    app->add_option("--cpus", options->cpus, "Number of virtual processors")
+        ->check(wholeNumberValidator(1, int32Max, "processors"))
+        ->capture_default_str();
+    app->add_option("--cpu-reservation", options->cpuReservation, "Processor capacity reserved, in percent")
+        ->check(wholeNumberValidator(0, 100, "percent"))
+        ->capture_default_str();
+    app->add_option("--cpu-limit", options->cpuLimit, "Processor capacity the machine may use at most, in percent")
+        ->check(wholeNumberValidator(0, 100, "percent"))
+        ->capture_default_str();
+    app->add_option("--cpu-weight", options->cpuWeight, "Relative processor weight against other machines")
+        ->check(wholeNumberValidator(1, 10000, "weight"))
+        ->capture_default_str();
+    app->add_option("--config-root", options->configRoot,
+                    "Folder for the machine's configuration on the host (empty: Hyper-V's default)");
+    app->add_option("--switch", options->switches,
+                    "Connect a network adapter to this switch, given by its path or its name (see `velmora "
+                    "switches`); repeat for more adapters")
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    setExample(*app,
+               "velmora create --name web-01 --generation 2 --memory 2GiB --cpus 2 --switch 'Default Switch'");
+    return {app, HostUse::StateFile, [options](const GlobalOptions& global) { return create(global, *options); }};
+}
+
+}  // namespace VelmoraCommand

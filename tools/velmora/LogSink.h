@@ -1,0 +1,29 @@
+// Where the library's log lines go: standard error, one line each with its level, filtered by verbosity.
+#pragma once
+
+#include <string>
+
+#include <Velmora/Velmora.h>
+
+namespace VelmoraCommand {
+
+enum class Verbosity {
+    Quiet,    // Error lines only
+    Normal,   // Warning and Error lines
+    Verbose,  // every line, Info included
+};
+
+// Set once, before the first call into the library. The library's callback carries no context, so the
+// sink's settings are process-wide.
+void configureLogSink(Verbosity verbosity, bool colour);
+
+// The callback handed to every export.
+void logSink(Velmora::LoggingLevel level, const char* line);
+
+// "error: text", with the level name coloured when `colour` is set.
+std::string formatLogLine(Velmora::LoggingLevel level, const char* line, bool colour);
+
+// Colour only for a terminal, and never when NO_COLOR is set (https://no-color.org).
+bool standardErrorWantsColour();
+
+}  // namespace VelmoraCommand

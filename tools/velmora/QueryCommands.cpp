@@ -1,0 +1,44 @@
+// velmora switches, velmora memory
+#include "Command.h"
+#include "ExitStatus.h"
+#include "HostQueries.h"
+#include "Output.h"
+#include "Sizes.h"
+
+namespace VelmoraCommand {
+
+Command addSwitchesCommand(CLI::App& parent) {
+    auto* app = parent.add_subcommand(
+        "switches",
+        "List the host's virtual switches, each with its name and path (retrieveAvailableNetworkAdapters).");
+    setExample(*app, "velmora switches\n  velmora switches --json");
+    return {app, HostUse::StateFile, [](const GlobalOptions& global) {
+                const auto switches = retrieveSwitches();
+                if (!switches) return reportFailure(global.json, "retrieveAvailableNetworkAdapters");
+                if (global.json) {
+                    nlohmann::json list = nlohmann::json::array();
+                    for (const auto& s : *switches) list.push_back({{"name", s.name}, {"path", s.path}});
+                    printJson({{"ok", true}, {"switches", list}});
+                } else {
+                    printText(switchTable(*switches, ""));
+                }
+                return static_cast<int>(exitSuccess);
+            }};
+}
+
+Command addMemoryCommand(CLI::App& parent) {
+    auto* app = parent.add_subcommand(
+        "memory", "Show the memory that the host's Msvm_Memory objects add up to, in bytes (retrieveUsedMemory).");
+    setExample(*app, "velmora memory");
+    return {app, HostUse::StateFile, [](const GlobalOptions& global) {
+                const auto bytes = retrieveUsedMemory();
+                if (!bytes) return reportFailure(global.json, "retrieveUsedMemory");
+                if (global.json)
+                    printJson({{"ok", true}, {"usedMemoryBytes", *bytes}});
+                else
+                    printText(describeSize(*bytes) + "\n");
+                return static_cast<int>(exitSuccess);
+            }};
+}
+
+}  // namespace VelmoraCommand

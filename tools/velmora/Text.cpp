@@ -1,0 +1,132 @@
+#include "Text.h"
+
+namespace VelmoraCommand {
+namespace {
+
+constexpr char32_t replacement = 0xFFFD;
+
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// Decodes one code point at `pos` and advances it; ill-formed input yields U+FFFD and skips one byte.
+char32_t decode(std::string_view text, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, minimum = 0x10000;
+    } else {
+        ++pos;
+        return replacement;
+    }
+    if (pos + length > text.size()) {
+        ++pos;
+        return replacement;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[pos + i]);
+        if (!isContinuation(byte)) {
+            ++pos;
+            return replacement;
+        }
+        value = (value << 6) | (byte & 0x3F);
+    }
+    // Overlong forms and surrogates are not characters; accepting them would let two spellings of one name
+    // differ.
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        ++pos;
+        return replacement;
+    }
+    pos += length;
+    return value;
+}
+
+void encode(char32_t value, std::string& out) {
+    if (value < 0x80) {
+        out += static_cast<char>(value);
+    } else if (value < 0x800) {
+        out += static_cast<char>(0xC0 | (value >> 6));
+        out += static_cast<char>(0x80 | (value & 0x3F));
+    } else if (value < 0x10000) {
+        out += static_cast<char>(0xE0 | (value >> 12));
+        out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (value & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (value >> 18));
+        out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (value & 0x3F));
+    }
+}
+
+void appendWide(char32_t value, std::wstring& out) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (value >= 0x10000) {
+            value -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (value >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (value & 0x3FF));
+            return;
+        }
+    }
+    out += static_cast<wchar_t>(value);
+}
+
+}  // namespace
+
+std::wstring widen(std::string_view utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) appendWide(decode(utf8, pos), out);
+    return out;
+}
+
+std::string narrow(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        auto value = static_cast<char32_t>(wide[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            value &= 0xFFFF;
+            if (value >= 0xD800 && value <= 0xDBFF && i + 1 < wide.size()) {
+                const auto low = static_cast<char32_t>(wide[i + 1]) & 0xFFFF;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    value = 0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) value = replacement;
+        encode(value, out);
+    }
+    return out;
+}
+
+std::wstring foldCase(std::wstring_view text) {
+    std::wstring out(text);
+    for (auto& c : out) {
+        // Upper-case letters of ASCII and Latin-1 lie 0x20 below their lower-case forms; U+00D7 is the
+        // multiplication sign in the middle of that block.
+        const bool ascii = c >= L'A' && c <= L'Z';
+        const bool latin1 = c >= 0xC0 && c <= 0xDE && c != 0xD7;
+        if (ascii || latin1) c = static_cast<wchar_t>(c + 0x20);
+    }
+    return out;
+}
+
+std::size_t displayWidth(std::string_view utf8) {
+    std::size_t width = 0;
+    for (const char c : utf8)
+        if (!isContinuation(static_cast<unsigned char>(c))) ++width;
+    return width;
+}
+
+}  // namespace VelmoraCommand

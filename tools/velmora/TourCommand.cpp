@@ -1,0 +1,179 @@
+// velmora tour: the typical road of a host application, step by step, on a host of its own.
+#include <array>
+#include <fstream>
+#include <memory>
+
+#include "Command.h"
+#include "ExitStatus.h"
+#include "HostQueries.h"
+#include "HostState.h"
+#include "LogSink.h"
+#include "Output.h"
+#include "Sizes.h"
+#include "TemporaryDirectory.h"
+#include "Text.h"
+#include "TourNarration.h"
+
+namespace VelmoraCommand {
+namespace {
+
+constexpr const char* machineName = "tour-vm";
+constexpr std::uint64_t machineMemory = 1ull << 30;
+constexpr Velmora::CPUSettings machineProcessors{2, 0, 100, 100};
+constexpr std::array<const char*, 2> imageNames{"disk0.vhdx", "disk1.vhdx"};
+
+class Tour {
+public:
+    Tour(bool json, const std::filesystem::path& scratch) : narration_(json), scratch_(scratch) {}
+
+    // Each step returns false when its library function did; the tour stops there.
+    bool run(const std::string& stateFile) {
+        narration_.introduce(
+            "The typical road of a host application through Velmora's seven functions, on the simulated "
+            "Hyper-V host in " +
+                stateFile +
+                ". Log lines of the library go to standard error (--verbose shows "
+                "every one).",
+            stateFile);
+        return listSwitches() && create() && makeImages() && attachImages() && start() && usedMemory() && stop() &&
+               remove();
+    }
+
+    void finish(bool ok) {
+        narration_.finish(ok, ok ? "The tour is complete: every function returned true. Its files are removed."
+                                 : "The tour stopped: the function above returned false; the log lines on "
+                                   "standard error say why.");
+    }
+
+private:
+    bool listSwitches() {
+        narration_.step("List the host's virtual switches", "retrieveAvailableNetworkAdapters");
+        const auto switches = retrieveSwitches();
+        if (!switches) return failed();
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& s : *switches) list.push_back({{"name", s.name}, {"path", s.path}});
+        narration_.outcome(
+            true, "true: " + std::to_string(switches->size()) + " switches\n" + switchTable(*switches, ""), list);
+        if (!switches->empty()) chosenSwitch_ = switches->front();
+        narration_.showHost(takeHostSnapshot());
+        return true;
+    }
+
+    bool create() {
+        const std::string network = chosenSwitch_ ? "one network adapter on '" + chosenSwitch_->name + "'"
+                                                  : "no network adapter, as the host has no switch";
+        narration_.step(std::string("Create the generation 2 machine '") + machineName + "' with " +
+                            formatSize(machineMemory) + " of memory, " + std::to_string(machineProcessors.count) +
+                            " processors and " + network,
+                        "createVM");
+        const std::wstring name = widen(machineName);
+        const std::wstring switchPath = chosenSwitch_ ? widen(chosenSwitch_->path) : std::wstring();
+        const wchar_t* networks[] = {switchPath.c_str()};
+        const Velmora::VMSettings settings{name.c_str(),      2,        machineMemory,          L"",
+                                           machineProcessors, networks, chosenSwitch_ ? 1u : 0u};
+        auto created = std::make_unique<Velmora::CreatedVM>();
+        created->vmPath[0] = L'\0';
+        if (!Velmora::createVM(logSink, settings, *created)) return failed();
+        machine_ = created->vmPath;
+        narration_.outcome(true, "true: the machine's path is\n" + narrow(machine_), {{"path", narrow(machine_)}});
+        narration_.showHost(takeHostSnapshot());
+        return true;
+    }
+
+    bool makeImages() {
+        narration_.step("Make two empty image files in " + scratch_.string(), "");
+        nlohmann::json list = nlohmann::json::array();
+        std::string names;
+        for (const char* image : imageNames) {
+            const auto path = scratch_ / image;
+            if (!std::ofstream(path)) {
+                narration_.outcome(false, "cannot write " + path.string());
+                return false;
+            }
+            images_.push_back(widen(path.string()));
+            list.push_back(path.string());
+            names += (names.empty() ? "" : ", ") + std::string(image);
+        }
+        narration_.outcome(true, "made " + names, list);
+        return true;
+    }
+
+    bool attachImages() {
+        narration_.step("Attach both images to the machine's SCSI controller", "setDiskImages");
+        std::vector<const wchar_t*> images;
+        for (const auto& image : images_) images.push_back(image.c_str());
+        if (!Velmora::setDiskImages(logSink, machine_.c_str(), 2, images.data(),
+                                    static_cast<std::uint32_t>(images.size())))
+            return failed();
+        narration_.outcome(true, "true");
+        return true;
+    }
+
+    bool start() {
+        narration_.step("Start the machine", "startVM");
+        if (!Velmora::startVM(logSink, machine_.c_str())) return failed();
+        narration_.outcome(true, "true");
+        narration_.showHost(takeHostSnapshot());
+        return true;
+    }
+
+    bool usedMemory() {
+        narration_.step("Add up the memory the host reports as used", "retrieveUsedMemory");
+        const auto bytes = retrieveUsedMemory();
+        if (!bytes) return failed();
+        narration_.outcome(true, "true: " + describeSize(*bytes), {{"usedMemoryBytes", *bytes}});
+        return true;
+    }
+
+    bool stop() {
+        narration_.step("Turn the machine off", "stopVM");
+        if (!Velmora::stopVM(logSink, machine_.c_str())) return failed();
+        narration_.outcome(true, "true");
+        return true;
+    }
+
+    bool remove() {
+        narration_.step("Delete the machine", "deleteVM");
+        if (!Velmora::deleteVM(logSink, machine_.c_str())) return failed();
+        narration_.outcome(true, "true");
+        narration_.showHost(takeHostSnapshot());
+        return true;
+    }
+
+    bool failed() {
+        narration_.outcome(false, "false");
+        return false;
+    }
+
+    TourNarration narration_;
+    std::filesystem::path scratch_;
+    std::optional<Switch> chosenSwitch_;
+    std::wstring machine_;
+    std::vector<std::wstring> images_;
+};
+
+int runTour(const GlobalOptions& global) {
+    const TemporaryDirectory scratch;
+    const auto stateFile =
+        global.state.empty() ? scratch.path() / "host.json" : std::filesystem::path(global.state);
+    openHostState(stateFile);
+    Tour tour(global.json, scratch.path());
+    const bool ok = tour.run(stateFile.string());
+    tour.finish(ok);
+    return ok ? exitSuccess : exitFailed;
+}
+
+}  // namespace
+
+Command addTourCommand(CLI::App& parent) {
+    auto* app = parent.add_subcommand(
+        "tour",
+        "Walk the typical road on a fresh simulated host: list the switches, create a generation 2 machine on a "
+        "switch, attach two image files, start it, show the used memory, stop and delete it. Each step says what "
+        "it does and what came back. The host lives in a temporary state file, or in the --state file (used as "
+        "it is).");
+    setExample(*app, "velmora tour\n  velmora tour --verbose");
+    return {app, HostUse::Own, runTour};
+}
+
+}  // namespace VelmoraCommand

@@ -1,0 +1,67 @@
+#include "TourNarration.h"
+
+#include "Output.h"
+
+namespace VelmoraCommand {
+namespace {
+
+const std::string indent = "   ";
+
+// Continuation lines of a step's outcome line up under its first line.
+std::string indented(const std::string& text, const std::string& prefix) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        const auto line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        out += line.empty() ? "\n" : prefix + line + "\n";
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+void TourNarration::introduce(const std::string& text, const std::string& stateFile) {
+    document_["state"] = stateFile;
+    if (!json_) printText(text + "\n");
+}
+
+void TourNarration::step(const std::string& does, const std::string& function) {
+    nlohmann::json entry = {{"step", steps_.size() + 1}, {"does", does}};
+    if (!function.empty()) entry["function"] = function;
+    steps_.push_back(entry);
+    if (!json_)
+        printText("\n" + std::to_string(steps_.size()) + ". " + does +
+                  (function.empty() ? std::string() : " (" + function + ")") + "\n");
+}
+
+void TourNarration::outcome(bool ok, const std::string& text, const nlohmann::json& data) {
+    auto& entry = steps_.back();
+    entry["ok"] = ok;
+    if (!data.is_null()) entry["result"] = data;
+    if (json_) return;
+    const std::string head = indent + "-> ";
+    const auto firstEnd = text.find('\n');
+    std::string out = head + text.substr(0, firstEnd) + "\n";
+    if (firstEnd != std::string::npos) out += indented(text.substr(firstEnd + 1), indent + "   ");
+    printText(out);
+}
+
+void TourNarration::showHost(const HostSnapshot& host) {
+    steps_.back()["hostAfter"] = hostJson(host);
+    if (!json_) printText("\n" + indent + "The host now:\n" + hostText(host, indent + "  "));
+}
+
+void TourNarration::finish(bool ok, const std::string& text) {
+    if (!json_) {
+        printText("\n" + text + "\n");
+        return;
+    }
+    document_["ok"] = ok;
+    document_["steps"] = steps_;
+    printJson(document_);
+}
+
+}  // namespace VelmoraCommand

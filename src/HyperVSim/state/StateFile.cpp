@@ -1,0 +1,196 @@
+#include "state/StateFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "state/StateJson.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace HyperVSim {
+namespace {
+
+// Names the state file in the error, as every problem with it does.
+LockFile openLock(const std::string& path) try {
+    return LockFile(path + ".lock");
+} catch (const std::system_error& error) {
+    throw StateFileError("state file " + path + ": " + error.what());
+}
+
+}  // namespace
+
+StateFile::StateFile(std::string path) : path_(std::move(path)), lock_(openLock(path_)) {}
+
+void StateFile::fail(const std::string& problem) const {
+    throw StateFileError("state file " + path_ + ": " + problem);
+}
+
+#ifndef _WIN32
+
+std::optional<StateFile::Stamp> StateFile::stamp() const {
+    struct stat status {};
+    if (::stat(path_.c_str(), &status) != 0) {
+        if (errno == ENOENT) return std::nullopt;
+        fail(std::string("cannot be examined: ") + std::strerror(errno));
+    }
+    return Stamp{static_cast<std::uint64_t>(status.st_dev),
+                 static_cast<std::uint64_t>(status.st_ino),
+                 static_cast<std::uint64_t>(status.st_size),
+                 status.st_mtim.tv_sec,
+                 status.st_mtim.tv_nsec,
+                 status.st_ctim.tv_sec,
+                 status.st_ctim.tv_nsec};
+}
+
+namespace {
+
+void writeAll(int descriptor, const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t now = ::write(descriptor, text.data() + written, text.size() - written);
+        if (now < 0 && errno == EINTR) continue;
+        if (now <= 0) throw std::system_error(errno, std::generic_category(), "cannot write");
+        written += static_cast<std::size_t>(now);
+    }
+}
+
+std::string directoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+void StateFile::store(const HostState& state) {
+    const std::string text = stateToJson(state).dump(1) + "\n";
+    std::string temporary = path_ + ".XXXXXX";
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0) fail(std::string("cannot create a file beside it: ") + std::strerror(errno));
+    try {
+        writeAll(descriptor, text);
+        if (::fsync(descriptor) != 0) throw std::system_error(errno, std::generic_category(), "cannot flush");
+        if (::fchmod(descriptor, 0644) != 0)
+            throw std::system_error(errno, std::generic_category(), "cannot set mode");
+        if (::close(descriptor) != 0) throw std::system_error(errno, std::generic_category(), "cannot close");
+    } catch (const std::system_error& error) {
+        ::close(descriptor);
+        ::unlink(temporary.c_str());
+        fail(error.what());
+    }
+    if (::rename(temporary.c_str(), path_.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        fail(std::string("cannot be replaced: ") + std::strerror(error));
+    }
+    // The rename itself reaches the disk with the directory.
+    const int directory = ::open(directoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        ::fsync(directory);
+        ::close(directory);
+    }
+    known_ = stamp();
+    stale_ = false;
+    stored_ = true;
+}
+
+#else
+
+std::optional<StateFile::Stamp> StateFile::stamp() const {
+    fail("is not supported on this platform");
+}
+void StateFile::store(const HostState&) {
+    fail("is not supported on this platform");
+}
+
+#endif
+
+void StateFile::load(HostState& state) {
+    std::ifstream input(path_, std::ios::binary);
+    if (!input) fail("cannot be opened for reading");
+    std::ostringstream content;
+    content << input.rdbuf();
+    if (input.bad()) fail("cannot be read");
+    // Stamp before parsing: a change that lands after this read shows as a new stamp next time.
+    const auto readStamp = stamp();
+    const auto document = nlohmann::json::parse(content.str(), nullptr, false);
+    if (document.is_discarded()) fail("is not valid JSON (damaged or truncated)");
+    try {
+        state = stateFromJson(document);
+    } catch (const StateFormatError& error) {
+        fail(error.what());
+    }
+    known_ = readStamp;
+    stale_ = false;
+}
+
+void StateFile::catchUp(HostState& state) {
+    const auto current = stamp();
+    // A file removed behind our back is written again from memory by the next change.
+    if (!current) return;
+    if (stale_ || current != known_) load(state);
+}
+
+void StateFile::attach(HostState& state) {
+    try {
+        lock_.lockExclusive();
+    } catch (const std::system_error& error) {
+        fail(error.what());
+    }
+    try {
+        catchUp(state);
+        // An existing file has been loaded; a missing one is made from the current host.
+        if (!known_) store(state);
+    } catch (...) {
+        lock_.unlock();
+        throw;
+    }
+    lock_.unlock();
+}
+
+void StateFile::acquireShared(HostState& state) {
+    try {
+        lock_.lockShared();
+    } catch (const std::system_error& error) {
+        fail(error.what());
+    }
+    exclusive_ = false;
+    try {
+        catchUp(state);
+    } catch (...) {
+        lock_.unlock();
+        throw;
+    }
+}
+
+void StateFile::acquireExclusive(HostState& state) {
+    try {
+        lock_.lockExclusive();
+    } catch (const std::system_error& error) {
+        fail(error.what());
+    }
+    exclusive_ = true;
+    stored_ = false;
+    try {
+        catchUp(state);
+    } catch (...) {
+        lock_.unlock();
+        throw;
+    }
+}
+
+void StateFile::release() noexcept {
+    // A write that ended without storing may have left memory half changed.
+    if (exclusive_ && !stored_) stale_ = true;
+    exclusive_ = false;
+    lock_.unlock();
+}
+
+}  // namespace HyperVSim

@@ -97,17 +97,20 @@ protected:
                putLines({"VirtualSystemIdentifiers", "ElementName"}) + addResourceLines();
     }
 
-    static LogLines imageLines(const std::wstring& image) {
-        return LogLines{info("Trying to add disk image: " + narrow(image)), info("Executing query")} +
-               defaultObjectLines() + LogLines{info("Get '__Path'")} + putLines({"Parent", "AddressOnParent"}) +
-               addResourceLines() + LogLines{info("Executing query")} + defaultObjectLines() +
-               LogLines{info("Get '__Path'")} + putLines({"Parent", "HostResource"}) + addResourceLines();
+    // One image attached; `toScsi` when it is the first image past the IDE controllers.
+    static LogLines imageLines(const std::wstring& image, bool toScsi = false) {
+        LogLines opening{info("Trying to add disk image: " + narrow(image))};
+        if (toScsi) opening.push_back(info("Maximum IDE disk reached. Starting add to SCSI"));
+        return opening + LogLines{info("Executing query")} + defaultObjectLines() + LogLines{info("Get '__Path'")} +
+               putLines({"Parent", "AddressOnParent"}) + addResourceLines() + LogLines{info("Executing query")} +
+               defaultObjectLines() + LogLines{info("Get '__Path'")} + putLines({"Parent", "HostResource"}) +
+               addResourceLines();
     }
 };
 
-TEST_F(DiskImages, GenerationOneWithOneIdeControllerLogsEachStep) {
+TEST_F(DiskImages, GenerationOneWithOneIdeControllerFillsItThenGoesToScsi) {
     const std::wstring vmPath = Control::defineMachine(L"vm", 1);
-    const std::vector<std::wstring> images = makeImages(1);
+    const std::vector<std::wstring> images = makeImages(3);
     hostFault(firstIdeControllerMisnamed());
 
     EXPECT_TRUE(attach(vmPath, 1, images));
@@ -117,13 +120,14 @@ TEST_F(DiskImages, GenerationOneWithOneIdeControllerLogsEachStep) {
                            LogLines{info("Generation 1 is used"), info("Get IDE controllers"), info("Get '__Path'"),
                                     info("Controller skipped - wrong subtype"), info("Controller added"),
                                     error("Query returned no objects!"), info("Get IDE controllers - OK")} +
-                           addedScsiLines() + imageLines(images[0]) + LogLines{info("Set disk images - OK")}));
+                           addedScsiLines() + imageLines(images[0]) + imageLines(images[1]) +
+                           imageLines(images[2], true) + LogLines{info("Set disk images - OK")}));
     const std::vector<ControllerView> ideControllers = ide(vmPath);
     ASSERT_EQ(ideControllers.size(), 2u);
     EXPECT_EQ(drivesOf(ideControllers[0]), Drives{}) << "the misnamed controller is not used";
-    EXPECT_EQ(drivesOf(ideControllers[1]), (Drives{{L"0", images[0]}}));
+    EXPECT_EQ(drivesOf(ideControllers[1]), (Drives{{L"0", images[0]}, {L"1", images[1]}}));
     ASSERT_EQ(scsi(vmPath).size(), 1u);
-    EXPECT_EQ(drivesOf(scsi(vmPath)[0]), Drives{});
+    EXPECT_EQ(drivesOf(scsi(vmPath)[0]), (Drives{{L"0", images[2]}}));
     EXPECT_TRUE(imagesUntouched());
 }
 
@@ -147,21 +151,6 @@ TEST_F(DiskImages, GenerationOneFillsBothIdeControllersThenTheScsiController) {
     EXPECT_EQ(*(switchLine - 1), info("Trying to add disk image: " + narrow(images[4])));
     EXPECT_EQ(count(info("Maximum IDE disk reached. Starting add to SCSI")), 1);
     EXPECT_EQ(lines.back(), info("Set disk images - OK"));
-}
-
-TEST_F(DiskImages, GenerationOneWithOneIdeControllerGoesToScsiAtTheThirdImage) {
-    const std::wstring vmPath = Control::defineMachine(L"vm", 1);
-    const std::vector<std::wstring> images = makeImages(3);
-    hostFault(firstIdeControllerMisnamed());
-
-    EXPECT_TRUE(attach(vmPath, 1, images));
-
-    const std::vector<ControllerView> ideControllers = ide(vmPath);
-    ASSERT_EQ(ideControllers.size(), 2u);
-    EXPECT_EQ(drivesOf(ideControllers[0]), Drives{});
-    EXPECT_EQ(drivesOf(ideControllers[1]), (Drives{{L"0", images[0]}, {L"1", images[1]}}));
-    EXPECT_EQ(drivesOf(scsi(vmPath).at(0)), (Drives{{L"0", images[2]}}));
-    EXPECT_EQ(count(info("Maximum IDE disk reached. Starting add to SCSI")), 1);
 }
 
 TEST_F(DiskImages, GenerationTwoPutsEveryImageOnTheScsiController) {
@@ -210,7 +199,8 @@ TEST_F(DiskImages, ASkippedDriveLeavesItsAddressToTheNextImage) {
     EXPECT_TRUE(attach(vmPath, 2, images));
 
     EXPECT_EQ(count(info("Disk has already added. Continue")), 1);
-    EXPECT_TRUE(sameLines(linesOfLevel(capturedLines(), Velmora::Error), {error("Call failed, err= -2147217407")}));
+    EXPECT_TRUE(sameLines(linesOfLevel(capturedLines(), Velmora::Error),
+                          {error("Query returned no objects!"), error("Call failed, err= -2147217407")}));
     EXPECT_EQ(drivesOf(scsi(vmPath).at(0)), (Drives{{L"0", images[0]}, {L"1", images[2]}}));
     EXPECT_EQ(capturedLines().back(), info("Set disk images - OK"));
 }
@@ -226,7 +216,7 @@ TEST_F(DiskImages, OnIdeASkipMovesTheControllerButNotTheAddress) {
     const std::vector<ControllerView> ideControllers = ide(vmPath);
     ASSERT_EQ(ideControllers.size(), 2u);
     EXPECT_EQ(drivesOf(ideControllers[0]), (Drives{{L"0", images[0]}}));
-    EXPECT_EQ(drivesOf(ideControllers[1]), (Drives{{L"0", images[3]}, {L"1", images[2]}}));
+    EXPECT_EQ(drivesOf(ideControllers[1]), (Drives{{L"1", images[2]}, {L"0", images[3]}}));
     EXPECT_EQ(drivesOf(scsi(vmPath).at(0)), Drives{});
     EXPECT_EQ(count(info("Maximum IDE disk reached. Starting add to SCSI")), 0);
 }
@@ -258,9 +248,27 @@ TEST_F(DiskImages, ASecondRunOverTheSameImagesFindsEveryAddressTaken) {
     EXPECT_EQ(count(info("Disk has already added. Continue")), 2);
     EXPECT_EQ(count(info("Executing method: AddResourceSettings")), 2) << "no virtual hard disk is tried";
     EXPECT_EQ(capturedLines().back(), info("Set disk images - OK"));
+    // The host names no created drive for a refused one.
+    EXPECT_TRUE(sameLines(linesOfLevel(capturedLines(), Velmora::Error),
+                          {error("Settings == VT_NULL"), error("Settings == VT_NULL")}));
     ASSERT_EQ(scsi(vmPath).size(), 1u);
     EXPECT_EQ(drivesOf(scsi(vmPath)[0]), before);
     EXPECT_TRUE(imagesUntouched());
+}
+
+TEST_F(DiskImages, AnImageAttachedToAnotherMachineIsRefusedAndItsDriveStays) {
+    const std::vector<std::wstring> images = makeImages(2);
+    const std::wstring first = Control::defineMachine(L"first", 2);
+    ASSERT_TRUE(attach(first, 2, {images[0]}));
+    const std::wstring second = Control::defineMachine(L"second", 2);
+    clearCapturedLines();
+
+    EXPECT_FALSE(attach(second, 2, images));
+
+    EXPECT_EQ(capturedLines().back(), error("Settings == VT_NULL"));
+    EXPECT_EQ(count(info("Trying to add disk image: " + narrow(images[1]))), 0);
+    EXPECT_EQ(drivesOf(scsi(second).at(0)), (Drives{{L"0", L""}}));
+    EXPECT_EQ(drivesOf(scsi(first).at(0)), (Drives{{L"0", images[0]}}));
 }
 
 TEST_F(DiskImages, AnotherGenerationWithImagesIsRefusedBeforeAnyLookUp) {

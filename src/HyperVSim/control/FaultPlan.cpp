@@ -19,15 +19,15 @@ void FaultPlan::clear() {
     rules_.clear();
 }
 
-std::optional<Fault> FaultPlan::match(std::string_view operation, std::wstring_view argument) {
+std::vector<Fault> FaultPlan::match(std::string_view operation, std::wstring_view argument) {
     std::lock_guard lock(mutex_);
-    std::optional<Fault> fired;
+    std::vector<Fault> fired;
     for (auto& rule : rules_) {
         if (rule.fault.operation != operation) continue;
         if (!rule.fault.argument.empty() && !equalsIgnoreCase(rule.fault.argument, argument)) continue;
         ++rule.seen;
         const bool fires = rule.fault.occurrence == 0 || rule.seen == rule.fault.occurrence;
-        if (fires && !fired) fired = rule.fault;
+        if (fires) fired.push_back(rule.fault);
     }
     return fired;
 }

@@ -17,8 +17,9 @@ public:
 
     void add(const Fault& fault);
     void clear();
-    // Counts the call against every rule it matches and returns the first rule that fires on it.
-    std::optional<Fault> match(std::string_view operation, std::wstring_view argument);
+    // Counts the call against every rule it matches and returns the rules that fire on it, in the order
+    // they were added.
+    std::vector<Fault> match(std::string_view operation, std::wstring_view argument);
 
 private:
     struct Rule {

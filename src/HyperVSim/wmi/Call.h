@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "HyperVSim/Control.h"
 #include "control/FaultPlan.h"
@@ -19,13 +20,19 @@ public:
     Call(const char* operation, std::wstring argument)
         : operation_(operation),
           argument_(std::move(argument)),
-          fault_(FaultPlan::instance().match(operation_, argument_)) {}
+          faults_(FaultPlan::instance().match(operation_, argument_)) {}
 
-    const std::optional<Fault>& fault() const { return fault_; }
-    bool fires(Fault::Kind kind) const { return fault_ && fault_->kind == kind; }
-    // The failing result of a Fail rule, when one fires.
+    const std::vector<Fault>& faults() const { return faults_; }
+    // The first firing rule of that kind, or nullptr.
+    const Fault* fired(Fault::Kind kind) const {
+        for (const auto& fault : faults_)
+            if (fault.kind == kind) return &fault;
+        return nullptr;
+    }
+    bool fires(Fault::Kind kind) const { return fired(kind) != nullptr; }
+    // The result of a Fail rule, when one fires.
     std::optional<HRESULT> failure() const {
-        if (fires(Fault::Kind::Fail)) return static_cast<HRESULT>(fault_->result);
+        if (const Fault* fault = fired(Fault::Kind::Fail)) return static_cast<HRESULT>(fault->result);
         return std::nullopt;
     }
 
@@ -37,7 +44,7 @@ public:
 private:
     std::string operation_;
     std::wstring argument_;
-    std::optional<Fault> fault_;
+    std::vector<Fault> faults_;
 };
 
 inline std::wstring textOf(const wchar_t* text) {

@@ -33,7 +33,8 @@ HRESULT CallResult::GetCallStatus(LONG, LONG* plStatus) {
     Call call("GetCallStatus", method_);
     if (!plStatus) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     if (const auto failure = call.failure()) return call.finish(*failure);
-    *plStatus = call.fires(Fault::Kind::CallStatus) ? call.fault()->result : status_;
+    const Fault* reported = call.fired(Fault::Kind::CallStatus);
+    *plStatus = reported ? reported->result : status_;
     return call.finish(S_OK);
 }
 

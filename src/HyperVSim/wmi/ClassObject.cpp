@@ -58,7 +58,8 @@ HRESULT ClassObject::Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE* pType, L
     if (!wszName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     const auto failure = call.failure();
     if (failure && *failure < 0) return call.finish(*failure);
-    const Value* substitute = call.fires(Fault::Kind::DeliverValue) ? &call.fault()->value : nullptr;
+    const Fault* deliverValue = call.fired(Fault::Kind::DeliverValue);
+    const Value* substitute = deliverValue ? &deliverValue->value : nullptr;
     const HRESULT hr = deliver(wszName, substitute, pVal, pType, plFlavor);
     if (hr >= 0 && failure) return call.finish(*failure);  // a positive result replaces S_OK
     return call.finish(hr);

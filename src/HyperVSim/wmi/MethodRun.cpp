@@ -26,21 +26,22 @@ void setOutput(Instance& out, const std::wstring& name, const CimValue& value) {
 
 ObjectState outputObject(const MethodDef& method, std::uint32_t returnValue,
                          const std::vector<std::pair<std::wstring, CimValue>>& outputs,
-                         const std::optional<Fault>& fault) {
+                         const std::vector<Fault>& faults) {
     Instance out(method.out);
     out.setInteger(L"ReturnValue", returnValue);
     for (const auto& [name, value] : outputs) setOutput(out, name, value);
     ObjectState state = ObjectState::ofFresh(std::move(out));
-    if (fault && fault->kind == Fault::Kind::DeliverValue)
-        state.instance.setOverride(fault->parameter, fault->value);
-    if (fault && fault->kind == Fault::Kind::OmitOutput) state.omitted.push_back(fault->parameter);
+    for (const auto& fault : faults) {
+        if (fault.kind == Fault::Kind::DeliverValue) state.instance.setOverride(fault.parameter, fault.value);
+        if (fault.kind == Fault::Kind::OmitOutput) state.omitted.push_back(fault.parameter);
+    }
     return state;
 }
 
 }  // namespace
 
 MethodRun runMethod(std::wstring_view pathText, std::wstring_view methodName, IWbemClassObject* inParams,
-                    const std::optional<Fault>& fault) {
+                    const std::vector<Fault>& faults) {
     if (pathText.empty() || methodName.empty()) return failed(WBEM_E_INVALID_PARAMETER);
     const auto path = parseObjectPath(pathText);
     if (!path) return failed(WBEM_E_INVALID_OBJECT_PATH);
@@ -59,8 +60,9 @@ MethodRun runMethod(std::wstring_view pathText, std::wstring_view methodName, IW
         parameters = given->state().instance;
     }
 
-    if (fault && fault->kind == Fault::Kind::ReturnValue)
-        return MethodRun{S_OK, outputObject(*method, static_cast<std::uint32_t>(fault->result), {}, fault)};
+    for (const auto& fault : faults)
+        if (fault.kind == Fault::Kind::ReturnValue)
+            return MethodRun{S_OK, outputObject(*method, static_cast<std::uint32_t>(fault.result), {}, faults)};
 
     const MethodHandler handler = Host::instance().handler(definition->name, method->name);
     if (!handler) return failed(WBEM_E_NOT_SUPPORTED);
@@ -81,7 +83,7 @@ MethodRun runMethod(std::wstring_view pathText, std::wstring_view methodName, IW
             return failed(WBEM_E_PROVIDER_FAILURE);
         }
         if (outcome.failure < 0) return MethodRun{outcome.failure, std::nullopt};
-        return MethodRun{S_OK, outputObject(*method, outcome.returnValue, outcome.outputs, fault)};
+        return MethodRun{S_OK, outputObject(*method, outcome.returnValue, outcome.outputs, faults)};
     });
 }
 

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "HyperVSim/Control.h"
 #include "platform.h"
@@ -17,6 +18,6 @@ struct MethodRun {
 };
 
 MethodRun runMethod(std::wstring_view path, std::wstring_view methodName, IWbemClassObject* inParams,
-                    const std::optional<Fault>& fault);
+                    const std::vector<Fault>& faults);
 
 }  // namespace HyperVSim

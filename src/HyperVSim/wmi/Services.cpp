@@ -86,7 +86,7 @@ HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
     if (ppCallResult) *ppCallResult = nullptr;
     if (const auto failure = call.failure()) return call.finish(*failure);
     if (!hasClasses()) return call.finish(wbem(WBEM_E_INVALID_CLASS));
-    MethodRun run = runMethod(textOf(strObjectPath), textOf(strMethodName), pInParams, call.fault());
+    MethodRun run = runMethod(textOf(strObjectPath), textOf(strMethodName), pInParams, call.faults());
     if (run.error < 0) return call.finish(run.error);
     if (ppOutParams && !call.fires(Fault::Kind::NoOutParams))
         handOut(makeObject<ClassObject>(*run.outParams), ppOutParams);

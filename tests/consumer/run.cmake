@@ -1,0 +1,58 @@
+# cmake -P script behind the consumer test: install, check the installed libraries' run paths, build the
+# consumer project against the prefix, run it.
+foreach(variable BUILD_DIR PROJECT_DIR WORK_DIR GENERATOR CXX_COMPILER LIBDIR)
+    if(NOT DEFINED ${variable} OR "${${variable}}" STREQUAL "")
+        message(FATAL_ERROR "run.cmake needs -D${variable}=...")
+    endif()
+endforeach()
+
+function(run_step description)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "${description} failed (${result}):\n${output}")
+    endif()
+    set(step_output "${output}" PARENT_SCOPE)
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+set(install_config)
+if(CONFIG)
+    set(install_config --config ${CONFIG})
+endif()
+run_step("Installing the build" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${install_config})
+
+# Every installed library must find the others beside itself ($ORIGIN) and carry no path into the build
+# tree, so that a program that links it needs no LD_LIBRARY_PATH.
+find_program(READELF readelf REQUIRED)
+file(GLOB libraries ${prefix}/${LIBDIR}/*.so)
+foreach(name Velmora WinCompat HyperVSim)
+    if(NOT EXISTS ${prefix}/${LIBDIR}/lib${name}.so)
+        message(FATAL_ERROR "lib${name}.so is not installed into ${prefix}/${LIBDIR}")
+    endif()
+endforeach()
+foreach(library IN LISTS libraries)
+    run_step("Reading ${library}" ${READELF} -d ${library})
+    set(dynamic "${step_output}")
+    string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[lib(Velmora|WinCompat|HyperVSim)[^]]*\\]" own_needed "${dynamic}")
+    string(REGEX MATCH "\\((RUNPATH|RPATH)\\)[^\n]*\\[([^]]*)\\]" runpath_line "${dynamic}")
+    set(runpath "${CMAKE_MATCH_2}")
+    if(own_needed AND NOT runpath MATCHES "\\$ORIGIN")
+        message(FATAL_ERROR "${library} needs ${own_needed} but its run path is '${runpath}'")
+    endif()
+    string(FIND "${runpath}" "${BUILD_DIR}" into_build_tree)
+    if(NOT into_build_tree EQUAL -1)
+        message(FATAL_ERROR "${library} keeps a run path into the build tree: ${runpath}")
+    endif()
+endforeach()
+
+set(flags)
+if(SANITIZE)
+    set(flags "-DCMAKE_CXX_FLAGS=-fsanitize=${SANITIZE}" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=${SANITIZE}")
+endif()
+run_step("Configuring the consumer" ${CMAKE_COMMAND} -S ${PROJECT_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
+         -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Debug ${flags})
+run_step("Building the consumer" ${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run_step("Running the consumer" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${WORK_DIR}/build/app)
+message(STATUS "${step_output}")

@@ -201,8 +201,8 @@ TEST_F(AddResourceSettings, UnreadableSettingsDataPathIsReportedAndTheCallStillM
     ASSERT_GE(lines.size(), 10u);
     EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 4), linesUpTo(4)));
     EXPECT_EQ(lines[4], error("Failed to get object field"));
-    EXPECT_TRUE(sameLines(LogLines(lines.begin() + 5, lines.begin() + 9),
-                          LogLines(callLines().begin() + 4, callLines().end())));
+    const LogLines call = callLines();
+    EXPECT_TRUE(sameLines(LogLines(lines.begin() + 5, lines.begin() + 9), LogLines(call.begin() + 4, call.end())));
     EXPECT_EQ(lines[9].level, Velmora::Error);
     EXPECT_EQ(adapters(), 0u);
 }
@@ -215,8 +215,8 @@ TEST_F(AddResourceSettings, SettingsThatCannotBeWrittenOutAreSentEmpty) {
     ASSERT_GE(lines.size(), 10u);
     EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 5), linesUpTo(5)));
     EXPECT_EQ(lines[5], error("Can't create instance of IWbemObjectTextSrc"));
-    EXPECT_TRUE(sameLines(LogLines(lines.begin() + 6, lines.begin() + 9),
-                          LogLines(callLines().begin() + 5, callLines().end())));
+    const LogLines call = callLines();
+    EXPECT_TRUE(sameLines(LogLines(lines.begin() + 6, lines.begin() + 9), LogLines(call.begin() + 5, call.end())));
     EXPECT_EQ(adapters(), 0u);
 }
 

@@ -100,7 +100,7 @@ TEST_F(SerializeObject, MakesAndReleasesATextSourcePerObject) {
         liveBefore = Control::liveObjects();
         const Bstr first = Velmora::serializeObject(hyperV.managementService.get());
         liveBetween = Control::liveObjects();
-        const Bstr second = Velmora::serializeObject(hyperV.managementServiceClass.get());
+        const Bstr second = Velmora::serializeObject(hyperV.managementService.get());
         liveAfter = Control::liveObjects();
         return !first.empty() && !second.empty();
     }));
@@ -324,17 +324,27 @@ TEST_F(DefaultObject, MissingCapabilitiesOrAssociationGivesNull) {
                                                LogLines{error("Query returned no objects!")}));
 }
 
-TEST_F(DefaultObject, TemplateThatCannotBeFetchedGivesNull) {
+// An unreadable PartComponent goes on with an empty path; WMI answers that with an empty object.
+TEST_F(DefaultObject, UnreadableTemplatePathGoesOnWithAnEmptyPath) {
     const Outcome outcome = request({fault("Get", L"PartComponent", Fault::Kind::Fail, failed)});
+
+    EXPECT_TRUE(outcome.path.empty()) << ascii(outcome.path);
+    EXPECT_TRUE(sameLines(capturedLines(), linesBeforeValueRole() + LogLines{info("Get 'PartComponent'"),
+                                                                             error("Failed to get object field"),
+                                                                             info("Get object: ")}));
+}
+
+TEST_F(DefaultObject, TemplateThatCannotBeFetchedGivesNull) {
+    const Outcome outcome = request({fault("GetObject", L"", Fault::Kind::Fail, failed)});
 
     EXPECT_FALSE(outcome.found);
     const LogLines& lines = capturedLines();
-    ASSERT_EQ(lines.size(), linesBeforeValueRole().size() + 4);
-    EXPECT_EQ(lines[lines.size() - 4], info("Get 'PartComponent'"));
-    EXPECT_EQ(lines[lines.size() - 3], error("Failed to get object field"));
-    EXPECT_EQ(lines[lines.size() - 2], info("Get object: "));
-    EXPECT_EQ(lines.back().level, Velmora::Error);
-    EXPECT_EQ(lines.back().text.rfind("Could not get object: , err=-", 0), 0u) << lines.back().text;
+    ASSERT_EQ(lines.size(), linesBeforeValueRole().size() + 3);
+    const std::string fetch = lines[lines.size() - 2].text;
+    ASSERT_EQ(fetch.rfind("Get object: ", 0), 0u) << fetch;
+    const std::string path = fetch.substr(std::string("Get object: ").size());
+    EXPECT_NE(path.find("Default"), std::string::npos) << path;
+    EXPECT_EQ(lines.back(), error("Could not get object: " + path + ", err=-2147217407"));
 }
 
 }  // namespace

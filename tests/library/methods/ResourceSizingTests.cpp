@@ -301,7 +301,7 @@ TEST_F(ResourceSizing, CpuPercentWhoseThousandthsDoNotFitIsRefused) {
 
 TEST_F(ResourceSizing, CpuPercentAtTheLimitOf32BitsGoesToTheHost) {
     // Sent as 2,147,483,000 thousandths; the host refuses it through the return value only.
-    EXPECT_TRUE(setCpu({2, 2147483, -2147483, 100}));
+    EXPECT_TRUE(setCpu({2, 2147483, 2147483, 100}));
 
     EXPECT_TRUE(sameLines(capturedLines(), cpuLines(vmPath_)));
     EXPECT_EQ(machine().processors, 1u);

@@ -12,6 +12,8 @@ test: deps
 	cmake --preset default && cmake --build --preset default && ctest --preset default
 	cmake --preset asan && cmake --build --preset asan && ctest --preset asan
 	cmake --preset tsan && cmake --build --preset tsan && ctest --preset tsan
+	./scripts/install-deps.sh --windows
+	./scripts/test-windows.sh
 
 demo: build
 	./build/default/bin/velmora-example

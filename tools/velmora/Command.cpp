@@ -2,8 +2,8 @@
 
 namespace VelmoraCommand {
 
-void setExample(CLI::App& app, const std::string& example) {
-    app.footer("Example:\n  " + example);
+void describe(CLI::App& app, const std::string& details, const std::string& example) {
+    app.footer((details.empty() ? std::string() : details + "\n\n") + "Example:\n  " + example);
 }
 
 }  // namespace VelmoraCommand

@@ -38,7 +38,7 @@ Command addDeleteCommand(CLI::App& parent);
 std::vector<Command> addHostCommands(CLI::App& parent);
 Command addTourCommand(CLI::App& parent);
 
-// Every subcommand's help ends with an example.
-void setExample(CLI::App& app, const std::string& example);
+// A subcommand's help: `details` (may be empty) under the options, then an example.
+void describe(CLI::App& app, const std::string& details, const std::string& example);
 
 }  // namespace VelmoraCommand

@@ -78,10 +78,7 @@ int create(const GlobalOptions& global, const CreateOptions& options) {
 
 Command addCreateCommand(CLI::App& parent) {
     auto options = std::make_shared<CreateOptions>();
-    auto* app = parent.add_subcommand(
-        "create",
-        "Define a machine, size its memory and processors and connect one network adapter to each switch "
-        "(createVM). Prints the machine's path: the name by which every later command takes it.");
+    auto* app = parent.add_subcommand("create", "Create a machine and print its path");
     app->add_option("--name", options->name, "Display name of the machine")->required();
     app->add_option("--generation", options->generation, "Hyper-V generation: 1 (BIOS, IDE) or 2 (UEFI, SCSI)")
         ->check(generationValidator())
@@ -110,8 +107,12 @@ Command addCreateCommand(CLI::App& parent) {
                     "switches`); repeat for more adapters")
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    setExample(*app,
-               "velmora create --name web-01 --generation 2 --memory 2GiB --cpus 2 --switch 'Default Switch'");
+    describe(*app,
+             "Calls createVM: defines the machine, sizes its memory and processors and connects one network\n"
+             "adapter to each switch. Prints the machine's path, by which every later command takes it. The\n"
+             "result is true once the machine is defined: a failure to size it or to connect an adapter is\n"
+             "only logged.",
+             "vm=$(velmora create --name web-01 --generation 2 --memory 2GiB --cpus 2 --switch 'Default Switch')");
     return {app, HostUse::StateFile, [options](const GlobalOptions& global) { return create(global, *options); }};
 }
 

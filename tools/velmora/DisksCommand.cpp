@@ -50,10 +50,7 @@ int attach(const GlobalOptions& global, const DisksOptions& options) {
 
 Command addDisksCommand(CLI::App& parent) {
     auto options = std::make_shared<DisksOptions>();
-    auto* app = parent.add_subcommand(
-        "disks",
-        "Attach image files to a machine, each as a disk drive with a virtual hard disk (setDiskImages). "
-        "Generation 1 fills its two IDE controllers first, then the SCSI controller; generation 2 uses SCSI only.");
+    auto* app = parent.add_subcommand("disks", "Attach disk image files to a machine");
     app->add_option("machine", options->machine, "The machine's path, as `velmora create` printed it")->required();
     app->add_option("images", options->images, "Image files, attached in this order")
         ->required()
@@ -61,7 +58,11 @@ Command addDisksCommand(CLI::App& parent) {
     app->add_option("--generation", options->generation, "The machine's generation, as it was created")
         ->check(generationValidator())
         ->capture_default_str();
-    setExample(*app, "velmora disks \"$vm\" disk0.vhdx disk1.vhdx");
+    describe(*app,
+             "Calls setDiskImages: each image becomes a disk drive with a virtual hard disk. Generation 1\n"
+             "fills its two IDE controllers first, then the SCSI controller; generation 2 uses SCSI only.\n"
+             "Images are handed over with absolute paths.",
+             "velmora disks \"$vm\" disk0.vhdx disk1.vhdx");
     return {app, HostUse::StateFile, [options](const GlobalOptions& global) { return attach(global, *options); }};
 }
 

@@ -9,21 +9,20 @@
 namespace VelmoraCommand {
 
 std::vector<Command> addHostCommands(CLI::App& parent) {
-    auto* host = parent.add_subcommand("host", "Look at or reset the simulated Hyper-V host behind the library.");
+    auto* host = parent.add_subcommand("host", "Show or reset the simulated Hyper-V host");
     host->require_subcommand(1);
-    setExample(*host, "velmora host show");
+    describe(*host, "The simulated host stands in for Hyper-V off Windows; it lives in the --state file.",
+             "velmora host show");
 
-    auto* show = host->add_subcommand(
-        "show",
-        "Show the host's machines (state, memory, processors, adapters and their switches, controllers "
-        "and disks), its switches and its used memory.");
-    setExample(*show, "velmora host show --json");
+    auto* show = host->add_subcommand("show", "Show the host's machines, switches and used memory");
+    describe(*show,
+             "Each machine with its state, memory, processors, network adapters and their switches,\n"
+             "controllers and the images in their drives. The used memory is retrieveUsedMemory's figure.",
+             "velmora host show --json");
 
-    auto* reset = host->add_subcommand(
-        "reset",
-        "Put a fresh default host into the state file: no machines, the two switches 'Default Switch' "
-        "and 'External Switch'.");
-    setExample(*reset, "velmora host reset --state /tmp/host.json");
+    auto* reset = host->add_subcommand("reset", "Put a fresh default host into the state file");
+    describe(*reset, "No machines; the two switches 'Default Switch' and 'External Switch'.",
+             "velmora host reset --state /tmp/host.json");
 
     return {{show, HostUse::StateFile,
              [](const GlobalOptions& global) {

@@ -14,7 +14,8 @@ using MachineFunction = bool (*)(Velmora::LogCallback, const wchar_t*);
 
 struct Lifecycle {
     const char* name;
-    const char* description;
+    const char* summary;
+    const char* details;
     const char* function;
     MachineFunction call;
     const char* done;
@@ -22,9 +23,9 @@ struct Lifecycle {
 
 Command addLifecycleCommand(CLI::App& parent, const Lifecycle& lifecycle) {
     auto machine = std::make_shared<std::string>();
-    auto* app = parent.add_subcommand(lifecycle.name, lifecycle.description);
+    auto* app = parent.add_subcommand(lifecycle.name, lifecycle.summary);
     app->add_option("machine", *machine, "The machine's path, as `velmora create` printed it")->required();
-    setExample(*app, std::string("velmora ") + lifecycle.name + " \"$vm\"");
+    describe(*app, lifecycle.details, std::string("velmora ") + lifecycle.name + " \"$vm\"");
     return {app, HostUse::StateFile, [machine, lifecycle](const GlobalOptions& global) {
                 const nlohmann::json details = {{"path", *machine}};
                 if (!lifecycle.call(logSink, widen(*machine).c_str()))
@@ -43,21 +44,20 @@ Command addLifecycleCommand(CLI::App& parent, const Lifecycle& lifecycle) {
 }  // namespace
 
 Command addStartCommand(CLI::App& parent) {
-    return addLifecycleCommand(parent, {"start", "Start a machine (startVM, requested state 2).", "startVM",
+    return addLifecycleCommand(parent, {"start", "Start a machine", "Calls startVM (requested state 2).", "startVM",
                                         &Velmora::startVM, "Started"});
 }
 
 Command addStopCommand(CLI::App& parent) {
-    return addLifecycleCommand(parent,
-                               {"stop",
-                                "Turn a machine off (stopVM, requested state 3). A machine that no longer exists "
-                                "counts as stopped, with a warning.",
-                                "stopVM", &Velmora::stopVM, "Stopped"});
+    return addLifecycleCommand(parent, {"stop", "Turn a machine off",
+                                        "Calls stopVM (requested state 3). A machine that no longer exists counts\n"
+                                        "as stopped: the library returns true and logs a warning.",
+                                        "stopVM", &Velmora::stopVM, "Stopped"});
 }
 
 Command addDeleteCommand(CLI::App& parent) {
-    return addLifecycleCommand(parent, {"delete", "Delete a machine and its configuration (deleteVM).", "deleteVM",
-                                        &Velmora::deleteVM, "Deleted"});
+    return addLifecycleCommand(
+        parent, {"delete", "Delete a machine", "Calls deleteVM.", "deleteVM", &Velmora::deleteVM, "Deleted"});
 }
 
 }  // namespace VelmoraCommand

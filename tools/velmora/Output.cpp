@@ -27,6 +27,7 @@ int reportFailure(bool json, std::string_view function, nlohmann::json details) 
 }
 
 void printError(std::string_view message) {
+    while (!message.empty() && message.back() == '\n') message.remove_suffix(1);
     std::fflush(stdout);
     std::fprintf(stderr, "velmora: %.*s\n", static_cast<int>(message.size()), message.data());
     std::fflush(stderr);

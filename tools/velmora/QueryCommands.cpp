@@ -8,10 +8,10 @@
 namespace VelmoraCommand {
 
 Command addSwitchesCommand(CLI::App& parent) {
-    auto* app = parent.add_subcommand(
-        "switches",
-        "List the host's virtual switches, each with its name and path (retrieveAvailableNetworkAdapters).");
-    setExample(*app, "velmora switches\n  velmora switches --json");
+    auto* app = parent.add_subcommand("switches", "List the host's virtual switches: name and path");
+    describe(*app,
+             "Calls retrieveAvailableNetworkAdapters. Either column can be given to `velmora create --switch`.",
+             "velmora switches --json");
     return {app, HostUse::StateFile, [](const GlobalOptions& global) {
                 const auto switches = retrieveSwitches();
                 if (!switches) return reportFailure(global.json, "retrieveAvailableNetworkAdapters");
@@ -27,9 +27,11 @@ Command addSwitchesCommand(CLI::App& parent) {
 }
 
 Command addMemoryCommand(CLI::App& parent) {
-    auto* app = parent.add_subcommand(
-        "memory", "Show the memory that the host's Msvm_Memory objects add up to, in bytes (retrieveUsedMemory).");
-    setExample(*app, "velmora memory");
+    auto* app = parent.add_subcommand("memory", "Show the host's used memory");
+    describe(*app,
+             "Calls retrieveUsedMemory: BlockSize x NumberOfBlocks summed over the host's Msvm_Memory\n"
+             "objects that the library counts.",
+             "velmora memory");
     return {app, HostUse::StateFile, [](const GlobalOptions& global) {
                 const auto bytes = retrieveUsedMemory();
                 if (!bytes) return reportFailure(global.json, "retrieveUsedMemory");

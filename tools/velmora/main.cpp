@@ -91,6 +91,9 @@ int main(int argc, char** argv) {
     for (auto& command : addHostCommands(app)) commands.push_back(std::move(command));
     commands.push_back(addTourCommand(app));
     app.footer(footer);
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return "velmora: " + std::string(e.what()) + "\nRun with --help for more information.\n";
+    });
 
     try {
         app.parse(argc, argv);

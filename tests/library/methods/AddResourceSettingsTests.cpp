@@ -14,17 +14,6 @@ using HyperVSim::Control;
 using HyperVSim::Fault;
 using Velmora::ComPtr;
 
-constexpr HRESULT failed = static_cast<HRESULT>(WBEM_E_FAILED);
-
-Fault fault(const char* operation, const wchar_t* argument, Fault::Kind kind, HRESULT result = 0) {
-    Fault f;
-    f.operation = operation;
-    f.argument = argument;
-    f.kind = kind;
-    f.result = result;
-    return f;
-}
-
 // The host's ResultingResourceSettings replaced by `value`.
 Fault resulting(HyperVSim::Value value) {
     Fault f = fault("ExecMethod", L"AddResourceSettings", Fault::Kind::DeliverValue);
@@ -43,12 +32,6 @@ LogLines callLines() {
             info("Put value: ResourceSettings"),
             info("Get '__Path'"),
             info("Executing method: AddResourceSettings")};
-}
-
-LogLines linesUpTo(std::size_t count) {
-    LogLines lines = callLines();
-    lines.resize(count);
-    return lines;
 }
 
 class AddResourceSettings : public LibraryTest {
@@ -167,7 +150,8 @@ TEST_P(AddResourceSettingsFailure, GivesNullAfterTheStepsOwnLine) {
 
     EXPECT_FALSE(add({row.fault}).added);
 
-    EXPECT_TRUE(sameLines(capturedLines(), linesUpTo(row.linesBefore) + LogLines{error(row.errorLine)}));
+    EXPECT_TRUE(
+        sameLines(capturedLines(), firstLines(callLines(), row.linesBefore) + LogLines{error(row.errorLine)}));
     // Nothing is rolled back: a device the host already added stays.
     EXPECT_EQ(adapters(), row.deviceAdded ? 1u : 0u);
 }
@@ -199,7 +183,7 @@ TEST_F(AddResourceSettings, UnreadableSettingsDataPathIsReportedAndTheCallStillM
     EXPECT_FALSE(outcome.added);
     const LogLines& lines = capturedLines();
     ASSERT_GE(lines.size(), 10u);
-    EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 4), linesUpTo(4)));
+    EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 4), firstLines(callLines(), 4)));
     EXPECT_EQ(lines[4], error("Failed to get object field"));
     const LogLines call = callLines();
     EXPECT_TRUE(sameLines(LogLines(lines.begin() + 5, lines.begin() + 9), LogLines(call.begin() + 4, call.end())));
@@ -213,7 +197,7 @@ TEST_F(AddResourceSettings, SettingsThatCannotBeWrittenOutAreSentEmpty) {
     EXPECT_FALSE(outcome.added);
     const LogLines& lines = capturedLines();
     ASSERT_GE(lines.size(), 10u);
-    EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 5), linesUpTo(5)));
+    EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 5), firstLines(callLines(), 5)));
     EXPECT_EQ(lines[5], error("Can't create instance of IWbemObjectTextSrc"));
     const LogLines call = callLines();
     EXPECT_TRUE(sameLines(LogLines(lines.begin() + 6, lines.begin() + 9), LogLines(call.begin() + 5, call.end())));

@@ -25,12 +25,6 @@ LogLines deleteLines() {
                     info("Executing method: DestroySystem")};
 }
 
-LogLines linesUpTo(std::size_t count) {
-    LogLines lines = deleteLines();
-    lines.resize(count);
-    return lines;
-}
-
 bool exists(const std::wstring& path) {
     return Control::machine(path).has_value();
 }
@@ -105,7 +99,7 @@ TEST_F(DeleteVM, UnreadableServicePathIsReportedAndTheCallStillMade) {
 
         const LogLines& lines = capturedLines();
         ASSERT_EQ(lines.size(), deleteLines().size() + 2) << c.line;
-        EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 12), linesUpTo(12)));
+        EXPECT_TRUE(sameLines(LogLines(lines.begin(), lines.begin() + 12), firstLines(deleteLines(), 12)));
         EXPECT_EQ(lines[12], error(c.line));
         EXPECT_EQ(lines[13], info("Executing method: DestroySystem"));
         EXPECT_EQ(lines[14].level, Velmora::Error);
@@ -120,17 +114,6 @@ struct FailureRow {
     std::size_t linesBefore;  // lines of deleteLines() written before the failure
     const char* errorLine;
 };
-
-Fault fault(const char* operation, const wchar_t* argument, Fault::Kind kind, HRESULT result = 0) {
-    Fault f;
-    f.operation = operation;
-    f.argument = argument;
-    f.kind = kind;
-    f.result = result;
-    return f;
-}
-
-constexpr HRESULT failed = static_cast<HRESULT>(WBEM_E_FAILED);
 
 const std::vector<FailureRow>& failureRows() {
     static const std::vector<FailureRow> rows{
@@ -162,7 +145,8 @@ TEST_P(DeleteVMFailure, EndsWithFalseAndLeavesTheMachine) {
 
     EXPECT_FALSE(Velmora::deleteVM(captureLog, vmPath.c_str()));
 
-    EXPECT_TRUE(sameLines(capturedLines(), linesUpTo(row.linesBefore) + LogLines{error(row.errorLine)}));
+    EXPECT_TRUE(
+        sameLines(capturedLines(), firstLines(deleteLines(), row.linesBefore) + LogLines{error(row.errorLine)}));
     if (row.fault.operation != "GetCallStatus") {
         EXPECT_TRUE(exists(vmPath));
     }

@@ -20,19 +20,6 @@ using HyperVSim::Fault;
 using Velmora::Bstr;
 using Velmora::ComPtr;
 
-constexpr HRESULT failed = static_cast<HRESULT>(WBEM_E_FAILED);
-
-Fault fault(const char* operation, const wchar_t* argument, Fault::Kind kind, HRESULT result = 0,
-            unsigned occurrence = 1) {
-    Fault f;
-    f.operation = operation;
-    f.argument = argument;
-    f.kind = kind;
-    f.result = result;
-    f.occurrence = occurrence;
-    return f;
-}
-
 Fault deliverValue(const wchar_t* property, HyperVSim::Value value) {
     Fault f = fault("Get", property, Fault::Kind::DeliverValue);
     f.value = std::move(value);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <stdexcept>
 
 #include "MethodsTest.h"
@@ -17,6 +18,21 @@ std::string ascii(const std::wstring& text) {
     std::string result;
     for (const wchar_t c : text) result.push_back(static_cast<char>(c));
     return result;
+}
+
+HyperVSim::Fault fault(const char* operation, const wchar_t* argument, HyperVSim::Fault::Kind kind, HRESULT result,
+                       unsigned occurrence) {
+    HyperVSim::Fault f;
+    f.operation = operation;
+    f.argument = argument;
+    f.kind = kind;
+    f.result = result;
+    f.occurrence = occurrence;
+    return f;
+}
+
+LogLines firstLines(const LogLines& lines, std::size_t count) {
+    return LogLines(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(count, lines.size())));
 }
 
 LogLine objectLine(const std::wstring& path) {

@@ -15,8 +15,6 @@ using HyperVSim::Fault;
 
 constexpr HRESULT accessDenied = static_cast<HRESULT>(WBEM_E_ACCESS_DENIED);  // -2147217405
 constexpr HRESULT notFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);          // -2147217406
-constexpr HRESULT failed = static_cast<HRESULT>(WBEM_E_FAILED);               // -2147217407
-
 // The Info lines of a state change after the connection, one per step.
 LogLines stepLines(const std::wstring& vmPath) {
     return {objectLine(vmPath),
@@ -34,15 +32,6 @@ struct FailureRow {
     const char* errorLine;
     bool methodRan;  // the host ran RequestStateChange before the failure showed
 };
-
-Fault fault(const char* operation, const wchar_t* argument, Fault::Kind kind, HRESULT result = 0) {
-    Fault f;
-    f.operation = operation;
-    f.argument = argument;
-    f.kind = kind;
-    f.result = result;
-    return f;
-}
 
 const std::vector<FailureRow>& failureRows() {
     static const std::vector<FailureRow> rows{

@@ -10,6 +10,16 @@
 
 namespace VelmoraTest {
 
+// WBEM_E_FAILED, the code most faults below fail with; log lines show it as -2147217407.
+inline constexpr HRESULT failed = static_cast<HRESULT>(WBEM_E_FAILED);
+
+// A rule for the simulated host (operations and arguments: HyperVSim/Control.h).
+HyperVSim::Fault fault(const char* operation, const wchar_t* argument, HyperVSim::Fault::Kind kind,
+                       HRESULT result = 0, unsigned occurrence = 1);
+
+// The first `count` of `lines`.
+LogLines firstLines(const LogLines& lines, std::size_t count);
+
 // ASCII text of a wide string (host paths and names are ASCII).
 std::string ascii(const std::wstring& text);
 

@@ -15,8 +15,6 @@ using HyperVSim::Control;
 using HyperVSim::Fault;
 
 constexpr std::uint64_t MiB = 1048576;
-constexpr HRESULT failed = static_cast<HRESULT>(WBEM_E_FAILED);
-
 LogLines putLines(std::initializer_list<const char*> names) {
     LogLines lines;
     for (const char* name : names) lines.push_back(info(std::string("Put value: ") + name));
@@ -47,21 +45,6 @@ LogLines ramLines(const std::wstring& vmPath) {
 LogLines cpuLines(const std::wstring& vmPath) {
     return lookupLines("Setting CPU cores", vmPath) + putLines(processorProperties) + modifyLines() +
            LogLines{info("Set CPU cores - OK")};
-}
-
-LogLines firstLines(const LogLines& lines, std::size_t count) {
-    return LogLines(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(count));
-}
-
-Fault fault(const char* operation, const wchar_t* argument, Fault::Kind kind, HRESULT result = 0,
-            unsigned occurrence = 1) {
-    Fault f;
-    f.operation = operation;
-    f.argument = argument;
-    f.kind = kind;
-    f.result = result;
-    f.occurrence = occurrence;
-    return f;
 }
 
 class ResourceSizing : public LibraryTest {

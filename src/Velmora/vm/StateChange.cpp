@@ -28,7 +28,7 @@ bool changeState(IWbemServices* hyperV, const wchar_t* vmPath, std::uint16_t req
     if (!inDefinition) return false;
     const ComPtr<IWbemClassObject> inParams = spawnInstance(inDefinition.get());
     if (!inParams) return false;
-    // RequestedState is a uint16 in CIM, but Hyper-V expects it as a 2-byte signed VARIANT.
+    // VT_I2 is the VARIANT type WMI converts to the uint16 parameter; the state number is passed unchanged.
     if (!putValue(inParams.get(), Bstr(L"RequestedState"), int16Value(static_cast<std::int16_t>(requestedState))))
         return false;
 

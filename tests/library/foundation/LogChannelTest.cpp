@@ -46,18 +46,6 @@ TEST_F(LogChannel, WithoutCallbackInfoAndWarningGoToStandardOutputAndErrorToStan
     EXPECT_EQ(streams.err(), "third\n");
 }
 
-TEST_F(LogChannel, WithCallbackNothingReachesTheStreamsAndLinesHaveNoLineEnd) {
-    StreamCapture streams;
-    {
-        Velmora::LogScope scope(captureLog);
-        Velmora::logMessage(Info, "first");
-        Velmora::logMessage(Error, "second");
-    }
-    EXPECT_TRUE(sameLines(capturedLines(), {info("first"), error("second")}));
-    EXPECT_EQ(streams.out(), "");
-    EXPECT_EQ(streams.err(), "");
-}
-
 TEST_F(LogChannel, ScopesNestAndEachRestoresWhatItFound) {
     StreamCapture streams;
     {

@@ -122,15 +122,6 @@ TEST_F(StartUp, FailedConnectServerIsReportedWithItsCode) {
     EXPECT_EQ(WinCompat::Testing::comInitDepth(), 0);
 }
 
-TEST_F(StartUp, ConnectServerIsAskedForRoot) {
-    HyperVSim::Control::enableJournal(true);
-    EXPECT_TRUE(callExport());
-    bool askedForRoot = false;
-    for (const HyperVSim::JournalEntry& entry : HyperVSim::Control::journal())
-        if (entry.operation == "ConnectServer") askedForRoot = entry.argument == L"root";
-    EXPECT_TRUE(askedForRoot);
-}
-
 TEST_F(StartUp, FailedProxyBlanketReleasesTheConnection) {
     failHostCall("SetBlanket", E_ACCESSDENIED);
     EXPECT_FALSE(callExport());
@@ -155,27 +146,6 @@ TEST_F(StartUp, NamespaceCallWithoutObjectIsReported) {
     EXPECT_FALSE(callExport());
     EXPECT_TRUE(sameLines(capturedLines(), LogLines{info("Get used memory")} + connectionLines() +
                                                LogLines{error("Null namespace!")}));
-}
-
-TEST_F(StartUp, BothExportsLeaveNothingBehindAfterEveryFailure) {
-    const char* comCalls[] = {"CoInitializeEx", "CoInitializeSecurity", "CoCreateInstance"};
-    for (const char* function : comCalls) {
-        SCOPED_TRACE(function);
-        failComCall(function, E_FAIL);
-        Velmora::NetworksList list;
-        EXPECT_FALSE(Velmora::retrieveAvailableNetworkAdapters(captureLog, list));
-        expectNothingLive();
-        WinCompat::Testing::clearFaults();
-    }
-    const char* hostCalls[] = {"ConnectServer", "SetBlanket", "OpenNamespace"};
-    for (const char* operation : hostCalls) {
-        SCOPED_TRACE(operation);
-        failHostCall(operation, wbem(WBEM_E_FAILED));
-        Velmora::NetworksList list;
-        EXPECT_FALSE(Velmora::retrieveAvailableNetworkAdapters(captureLog, list));
-        expectNothingLive();
-        HyperVSim::Control::clearFaults();
-    }
 }
 
 }  // namespace

@@ -194,14 +194,5 @@ TEST_F(UsedMemory, RejectedQueryLeavesTheFigureUntouched) {
                                        LogLines{error("Query failed, err=" + code(wbem(WBEM_E_INVALID_CLASS)))}));
 }
 
-TEST_F(UsedMemory, FigureIsResetWhenTheQueryRuns) {
-    EXPECT_TRUE(retrieve());
-    EXPECT_EQ(used(), 0u);
-    failHostCall("Next", wbem(WBEM_E_FAILED), memoryQuery);
-    resetUsed();
-    EXPECT_FALSE(retrieve());
-    EXPECT_EQ(used(), 0u);
-}
-
 }  // namespace
 }  // namespace VelmoraTest

@@ -1,6 +1,6 @@
-// For tests of the library's internal operations: the calling thread's log goes to captureLog, COM is
-// started and the Hyper-V namespace opened exactly as an export does, and everything is released again
-// in reverse order when the session ends. The captured lines of the start-up are cleared.
+// For tests of the library's internal operations (link velmora_internal): the calling thread's log goes
+// to captureLog, COM is started and the Hyper-V namespace opened exactly as an export does, and everything
+// is released again in reverse order when the session ends. The captured lines of the start-up are cleared.
 #pragma once
 
 #include "LibraryTest.h"

@@ -29,6 +29,11 @@
 // hostFault() put a rule into the simulated host (see HyperVSim/Control.h for operations and arguments).
 // libraryModule() is the address to arm allocation failures with, so that only the library's own
 // allocations are counted.
+//
+// Internal operations: a suite that calls the log channel or the WMI layer directly (executeQuery,
+// putValue, ...) links `velmora_internal` as well, a static copy of src/Velmora/log and src/Velmora/wmi
+// with its own thread-local log sink; HyperVSession.h (header only) opens a connection the way
+// an export does. Arm allocation failures for those copies with an address inside the test executable.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -4,6 +4,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "BadInput.h"
 #include "Command.h"
@@ -42,6 +44,25 @@ const char* describeHResult(std::int32_t hr) {
         default:
             return "";
     }
+}
+
+// CLI11 reports a misspelt command as a missing one; name it instead, with the commands there are.
+std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App& app) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--state") {
+            ++i;
+            continue;
+        }
+        if (argument.starts_with("-")) continue;
+        std::string known;
+        for (const auto* sub : app.get_subcommands({})) {
+            if (sub->check_name(argument)) return std::nullopt;
+            known += (known.empty() ? "" : ", ") + sub->get_name();
+        }
+        return "unknown command '" + argument + "'; the commands are: " + known;
+    }
+    return std::nullopt;
 }
 
 const Command* chosen(const std::vector<Command>& commands) {
@@ -95,6 +116,10 @@ int main(int argc, char** argv) {
         return "velmora: " + std::string(e.what()) + "\nRun with --help for more information.\n";
     });
 
+    if (const auto unknown = unknownCommand(argc, argv, app)) {
+        printError(*unknown + "\nRun with --help for more information.");
+        return exitBadInput;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -1,0 +1,171 @@
+#include "CommandRun.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace CommandTest {
+namespace {
+
+std::vector<std::string> mergedEnvironment(const Environment& changes) {
+    std::vector<std::string> merged;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        if (!changes.contains(text.substr(0, text.find('=')))) merged.push_back(text);
+    }
+    for (const auto& [name, value] : changes)
+        if (value) merged.push_back(name + "=" + *value);
+    return merged;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    for (auto& s : strings) out.push_back(s.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+// A pseudo-terminal whose slave side becomes the child's standard error.
+struct Terminal {
+    int master = -1;
+    std::string slaveName;
+    Terminal() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
+        slaveName = ptsname(master);
+    }
+    ~Terminal() {
+        if (master >= 0) close(master);
+    }
+    // What the child wrote. The child has exited, so everything is buffered already: reading without waiting
+    // ends at EAGAIN (or EIO, once the slave side is closed).
+    std::string drain() const {
+        std::string text;
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        char buffer[4096];
+        for (;;) {
+            const auto n = read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                text.append(buffer, static_cast<std::size_t>(n));
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                break;
+            }
+        }
+        return text;
+    }
+};
+
+}  // namespace
+
+std::string readFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Result runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                  const Environment& environment, const std::filesystem::path& directory,
+                  StandardError standardError) {
+    // Output goes to files rather than pipes: nothing can block however much the command prints.
+    const auto outFile = directory / ".stdout";
+    const auto errFile = directory / ".stderr";
+    Terminal terminal;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (standardError == StandardError::Terminal)
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, terminal.slaveName.c_str(), O_RDWR | O_NOCTTY, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    auto env = mergedEnvironment(environment);
+    auto argvPointers = pointers(argv);
+    auto envPointers = pointers(env);
+
+    Result result;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPointers.data(), envPointers.data()) == 0) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.out = readFile(outFile);
+    result.err = standardError == StandardError::Terminal ? terminal.drain() : readFile(errFile);
+    std::filesystem::remove(outFile);
+    std::filesystem::remove(errFile);
+    return result;
+}
+
+void CommandTest::SetUp() {
+    char pattern[] = "/tmp/velmora-command-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    directory_ = pattern;
+}
+
+void CommandTest::TearDown() {
+    std::filesystem::remove_all(directory_);
+}
+
+Environment CommandTest::environment(const Environment& extra) const {
+    Environment environment{{"XDG_STATE_HOME", (directory_ / "xdg").string()},
+                            {"TMPDIR", directory_.string()},
+                            {"NO_COLOR", std::nullopt}};
+    for (const auto& [name, value] : extra) environment[name] = value;
+    return environment;
+}
+
+Result CommandTest::run(std::vector<std::string> arguments, const Environment& extra, StandardError standardError) {
+    arguments.insert(arguments.begin(), {"--state", state().string()});
+    return runProgram(VELMORA_COMMAND, arguments, environment(extra), directory_, standardError);
+}
+
+Result CommandTest::runWithoutState(const std::vector<std::string>& arguments, const Environment& extra) {
+    return runProgram(VELMORA_COMMAND, arguments, environment(extra), directory_);
+}
+
+std::string CommandTest::masked(std::string text) const {
+    const std::string path = directory_.string();
+    for (auto pos = text.find(path); pos != std::string::npos; pos = text.find(path, pos))
+        text.replace(pos, path.size(), "<tmp>");
+    return text;
+}
+
+std::string CommandTest::expected(const std::string& name) {
+    return readFile(std::filesystem::path(VELMORA_EXPECTED_DIR) / name);
+}
+
+std::string CommandTest::createMachine(const std::vector<std::string>& options) {
+    std::vector<std::string> arguments{"create"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const auto result = run(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    std::string path = result.out;
+    if (!path.empty() && path.back() == '\n') path.pop_back();
+    return path;
+}
+
+std::string CommandTest::makeImage(const std::string& name) {
+    std::ofstream{directory_ / name};
+    return name;
+}
+
+}  // namespace CommandTest

@@ -16,7 +16,7 @@ test: deps
 	./scripts/test-windows.sh
 
 demo: build
-	./build/default/bin/velmora-example
+	./build/default/bin/velmora tour
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

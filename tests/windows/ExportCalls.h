@@ -4,6 +4,7 @@
 
 #include <Velmora/Velmora.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ struct ExportCall {
     // Calls the export with plausible arguments; a call never gets as far as using them under Wine.
     bool (*call)(Velmora::LogCallback log);
 };
+
+// How a test names a failing case's parameter.
+inline void PrintTo(const ExportCall& call, std::ostream* out) {
+    *out << call.name;
+}
 
 const std::vector<ExportCall>& allExports();
 

@@ -13,6 +13,7 @@
 #include "FakeWmiHost.h"
 #include "FakeWmiRegistration.h"
 #include "LogCapture.h"
+#include "StreamCapture.h"
 
 namespace VelmoraWine {
 namespace {
@@ -194,6 +195,23 @@ TEST_F(FakeWmiHostQueries, InstanceWithANumberThatIsNotWholeAddsNothing) {
     EXPECT_EQ(std::vector<LogLine>(log_.lines().end() - expectedTail.size(), log_.lines().end()), expectedTail)
         << describe(log_.lines());
     expectEverythingReleased();
+}
+
+TEST_F(FakeWmiHostQueries, WithoutCallbackWarningsGoToStandardOutputAndErrorsToStandardError) {
+    host_->memories = {{{{L"Name", std::nullopt}, {L"BlockSize", L"4096 "}, {L"NumberOfBlocks", L"1"}}}};
+    std::uint64_t usedMemory = 7;
+    StreamCapture streams;
+    const bool result = Velmora::retrieveUsedMemory(nullptr, usedMemory);
+    const CapturedStreams captured = streams.finish();
+
+    EXPECT_TRUE(result);
+    EXPECT_EQ(usedMemory, 0u);
+    EXPECT_EQ(splitLines(captured.output),
+              joined(frameLines("Get used memory"),
+                     {"Get 'Name'", "Get 'BlockSize'", "Failed to convert block size to integer value.",
+                      "Get used memory - OK"}));
+    EXPECT_EQ(splitLines(captured.error), Texts{"Invalid type of field, expected string, got 1"});
+    EXPECT_TRUE(log_.lines().empty());
 }
 
 TEST_F(FakeWmiHostQueries, HostWithoutMemoryInstancesUsesNone) {

@@ -79,12 +79,14 @@ int create(const GlobalOptions& global, const CreateOptions& options) {
 Command addCreateCommand(CLI::App& parent) {
     auto options = std::make_shared<CreateOptions>();
     auto* app = parent.add_subcommand("create", "Create a machine and print its path");
-    app->add_option("--name", options->name, "Display name of the machine")->required();
+    app->add_option("--name", options->name, "Display name of the machine")->required()->type_name("NAME");
     app->add_option("--generation", options->generation, "Hyper-V generation: 1 (BIOS, IDE) or 2 (UEFI, SCSI)")
+        ->type_name("1|2")
         ->check(generationValidator())
         ->capture_default_str();
     app->add_option("--memory", options->memory,
                     "Memory: bytes, or a number with the unit B, KiB, MiB or GiB (Hyper-V takes whole MiB)")
+        ->type_name("SIZE")
         ->check(memoryValidator())
         ->capture_default_str();
     constexpr long long int32Max = std::numeric_limits<std::int32_t>::max();
@@ -101,10 +103,12 @@ Command addCreateCommand(CLI::App& parent) {
         ->check(wholeNumberValidator(1, 10000, "weight"))
         ->capture_default_str();
     app->add_option("--config-root", options->configRoot,
-                    "Folder for the machine's configuration on the host (empty: Hyper-V's default)");
+                    "Folder for the machine's configuration on the host (empty: Hyper-V's default)")
+        ->type_name("FOLDER");
     app->add_option("--switch", options->switches,
                     "Connect a network adapter to this switch, given by its path or its name (see `velmora "
                     "switches`); repeat for more adapters")
+        ->type_name("SWITCH")
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     describe(*app,

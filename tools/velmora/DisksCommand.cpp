@@ -51,11 +51,15 @@ int attach(const GlobalOptions& global, const DisksOptions& options) {
 Command addDisksCommand(CLI::App& parent) {
     auto options = std::make_shared<DisksOptions>();
     auto* app = parent.add_subcommand("disks", "Attach disk image files to a machine");
-    app->add_option("machine", options->machine, "The machine's path, as `velmora create` printed it")->required();
+    app->add_option("machine", options->machine, "The machine's path, as `velmora create` printed it")
+        ->required()
+        ->type_name("PATH");
     app->add_option("images", options->images, "Image files, attached in this order")
+        ->type_name("IMAGE")
         ->required()
         ->check(imageFileValidator());
     app->add_option("--generation", options->generation, "The machine's generation, as it was created")
+        ->type_name("1|2")
         ->check(generationValidator())
         ->capture_default_str();
     describe(*app,

@@ -29,7 +29,7 @@ std::vector<Command> addHostCommands(CLI::App& parent) {
                  const auto snapshot = takeHostSnapshot();
                  if (global.json) {
                      auto document = hostJson(snapshot);
-                     document["ok"] = true;
+                     document["ok"] = snapshot.usedMemory.has_value();
                      printJson(document);
                  } else {
                      printText(hostText(snapshot, ""));

@@ -24,7 +24,9 @@ struct Lifecycle {
 Command addLifecycleCommand(CLI::App& parent, const Lifecycle& lifecycle) {
     auto machine = std::make_shared<std::string>();
     auto* app = parent.add_subcommand(lifecycle.name, lifecycle.summary);
-    app->add_option("machine", *machine, "The machine's path, as `velmora create` printed it")->required();
+    app->add_option("machine", *machine, "The machine's path, as `velmora create` printed it")
+        ->required()
+        ->type_name("PATH");
     describe(*app, lifecycle.details, std::string("velmora ") + lifecycle.name + " \"$vm\"");
     return {app, HostUse::StateFile, [machine, lifecycle](const GlobalOptions& global) {
                 const nlohmann::json details = {{"path", *machine}};

@@ -14,7 +14,7 @@ CLI::Validator generationValidator() {
             if (value == "1" || value == "2") return {};
             return "the generation must be 1 or 2, not '" + value + "'";
         },
-        "1|2");
+        "");
 }
 
 CLI::Validator memoryValidator() {
@@ -29,7 +29,7 @@ CLI::Validator memoryValidator() {
                 return "'" + value + "' is too much memory: at most " + formatSize(largestMiB * mebibyte);
             return {};
         },
-        "SIZE");
+        "");
 }
 
 CLI::Validator imageFileValidator() {
@@ -41,7 +41,7 @@ CLI::Validator imageFileValidator() {
             if (std::filesystem::is_directory(status)) return "'" + value + "' is a directory, not an image file";
             return {};
         },
-        "IMAGE");
+        "");
 }
 
 CLI::Validator wholeNumberValidator(long long low, long long high, const std::string& unit) {

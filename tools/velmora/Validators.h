@@ -1,5 +1,5 @@
 // Checks that CLI11 runs while it parses, so that bad input is refused, with the option named, before the
-// library is called.
+// library is called. They carry no name of their own: each option's type name says what it takes.
 #pragma once
 
 #include <CLI/CLI.hpp>

@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
     quiet->excludes(verbose);
     app.add_option("--state", global.state,
                    "State file of the simulated host (default: $XDG_STATE_HOME/velmora/host.json, or "
-                   "~/.local/state/velmora/host.json)");
+                   "~/.local/state/velmora/host.json)")
+        ->type_name("FILE");
     app.require_subcommand(1);
     app.fallthrough();
 

@@ -61,16 +61,10 @@ void writeAll(int descriptor, const std::string& text) {
     }
 }
 
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 void StateFile::store(const HostState& state) {
-    const std::string text = stateToJson(state).dump(1) + "\n";
+    const std::string text = stateToJson(state).dump() + "\n";
     std::string temporary = path_ + ".XXXXXX";
     const int descriptor = ::mkstemp(temporary.data());
     if (descriptor < 0) fail(std::string("cannot create a file beside it: ") + std::strerror(errno));
@@ -89,12 +83,6 @@ void StateFile::store(const HostState& state) {
         const int error = errno;
         ::unlink(temporary.c_str());
         fail(std::string("cannot be replaced: ") + std::strerror(error));
-    }
-    // The rename itself reaches the disk with the directory.
-    const int directory = ::open(directoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory >= 0) {
-        ::fsync(directory);
-        ::close(directory);
     }
     known_ = stamp();
     stale_ = false;

@@ -107,18 +107,17 @@ Value overrideFromJson(const json& entry) {
 }
 
 json instanceJson(const Instance& instance) {
-    json properties = json::object();
+    json values = json::object();
     json overrides = json::object();
     const auto& definitions = instance.definition().properties;
     for (std::size_t i = 0; i < definitions.size(); ++i) {
         const PropertyDef& property = definitions[i];
-        const std::string name = toUtf8(property.name);
         // Values never set are the class defaults and come back by themselves.
-        if (instance.isExplicit(property.name))
-            properties[name] = {{"type", typeName(property)}, {"value", valueJson(instance.values()[i])}};
-        if (const Value* raw = instance.overrideFor(property.name)) overrides[name] = overrideJson(*raw);
+        if (instance.isExplicit(property.name)) values[toUtf8(property.name)] = valueJson(instance.values()[i]);
+        if (const Value* raw = instance.overrideFor(property.name))
+            overrides[toUtf8(property.name)] = overrideJson(*raw);
     }
-    json entry = {{"class", toUtf8(instance.className())}, {"properties", properties}};
+    json entry = {{"class", toUtf8(instance.className())}, {"values", values}};
     if (!overrides.empty()) entry["overrides"] = overrides;
     return entry;
 }
@@ -128,17 +127,14 @@ Instance instanceFromJson(const json& entry) {
     const auto definition = Schema::instance().find(className);
     if (!definition) throw StateFormatError("the class '" + toUtf8(className) + "' does not exist");
     Instance instance(definition);
-    for (const auto& [name, stored] : entry.at("properties").items()) {
+    for (const auto& [name, stored] : entry.at("values").items()) {
         const PropertyDef* property = definition->property(fromUtf8(name));
         if (!property)
             throw StateFormatError("the class '" + toUtf8(className) + "' has no property '" + name + "'");
-        const std::string type = stored.at("type").get<std::string>();
-        if (type != typeName(*property))
-            throw StateFormatError("the property " + toUtf8(className) + "." + name + " is " + typeName(*property) +
-                                   ", not " + type);
-        auto value = valueFromJson(stored.at("value"), *property);
+        auto value = valueFromJson(stored, *property);
         if (!value)
-            throw StateFormatError("the value of " + toUtf8(className) + "." + name + " is not a valid " + type);
+            throw StateFormatError("the value of " + toUtf8(className) + "." + name + " is not a valid " +
+                                   typeName(*property));
         instance.set(property->name, std::move(*value));
     }
     if (const auto overrides = entry.find("overrides"); overrides != entry.end())

@@ -1,6 +1,7 @@
-// The host state as a JSON document: every stored instance with its class, the values set on it (typed, so
-// that a file from another schema is noticed) and the raw values it delivers instead, plus the GUID counter
-// and the template order.
+// The host state as a JSON document: every stored instance with its class, the values set on it (JSON
+// numbers, booleans, strings and arrays, read back by the declared type of each property, so that a file
+// that does not fit the host's classes is noticed) and the raw values it delivers instead, plus the GUID
+// counter and the template order.
 #pragma once
 
 #include <stdexcept>

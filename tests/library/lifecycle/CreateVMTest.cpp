@@ -133,6 +133,19 @@ TEST_F(CreateVM, DefinitionFailuresReturnFalseAndLeaveThePathAlone) {
     omitted.parameter = L"ResultingSystem";
 
     const std::vector<DefinitionFailure> failures = {
+        {"no connection",
+         rule("ConnectServer", L"", Fault::Kind::Fail, failedCode),
+         {info("Connect to the server"), error("Could not connect, err=-2147217407")},
+         false},
+        {"no management service",
+         rule("GetObject", L"Msvm_VirtualSystemManagementService", Fault::Kind::Fail, notFoundCode),
+         {info("Get object: Msvm_VirtualSystemManagementService"),
+          error("Could not get object: Msvm_VirtualSystemManagementService, err=-2147217406")},
+         false},
+        {"no settings instance",
+         rule("SpawnInstance", L"Msvm_VirtualSystemSettingData", Fault::Kind::NoObject),
+         {info("Spawn instance"), error("Spawned null instance!")},
+         false},
         {"settings class missing",
          rule("GetObject", L"Msvm_VirtualSystemSettingData", Fault::Kind::Fail, notFoundCode),
          {info("Get object: Msvm_VirtualSystemSettingData"),

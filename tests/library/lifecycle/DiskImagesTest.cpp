@@ -349,6 +349,11 @@ struct AttachFailure {
 
 TEST_F(DiskImages, FailuresEndTheCallWithFalseAndKeepWhatWasAdded) {
     const std::vector<AttachFailure> failures = {
+        {"no management service instance",
+         failing("ExecQuery", L"select * from Msvm_VirtualSystemManagementService", failedCode),
+         {info("Executing query"), error("Query failed, err=-2147217407")},
+         0,
+         {}},
         {"no settings data",
          failing("ExecQuery", L"", failedCode, 2),
          {error("Query failed, err=-2147217407"), error("Cannot get virtual system settings data")},

@@ -69,7 +69,8 @@ Outcome attachImage(const Machine& machine, std::uint32_t generation, std::size_
     } else {
         controller = machine.ideControllers[index / drivesPerIdeController].get();
     }
-    const std::uint64_t address = placement.scsiMode ? placement.attached : placement.attached % 2;
+    const std::uint64_t address =
+        placement.scsiMode ? placement.attached : placement.attached % drivesPerIdeController;
 
     const ComPtr<IWbemClassObject> driveSettings = defaultSettings(machine.services, drivePoolQuery);
     if (!driveSettings) return Outcome::Failed;

@@ -122,6 +122,17 @@ TEST_F(Results, AFunctionThatReturnsFalseExitsWithOneAndSaysWhich) {
     EXPECT_NE(disks.err.find("velmora: setDiskImages returned false"), std::string::npos) << disks.err;
 }
 
+TEST_F(Results, ALibraryOutOfMemoryExitsWithThreeAndGivesTheHResult) {
+    const Environment outOfMemory{{"LD_PRELOAD", std::string(VELMORA_FAIL_ALLOCATION)},
+                                  {"VELMORA_TEST_FAIL_ALLOCATION", "1"}};
+    const auto result = run({"memory"}, outOfMemory);
+    EXPECT_EQ(result.status, 3) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("velmora: the library raised HResultError 0x8007000E (out of memory)\n"),
+              std::string::npos)
+        << result.err;
+}
+
 TEST_F(Results, TextBeyondAsciiSurvivesTheWayThroughTheLibrary) {
     const std::string name =
         "w\xc3\xa9"

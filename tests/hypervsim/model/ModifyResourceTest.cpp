@@ -65,6 +65,16 @@ TEST_F(ModifyResourceTest, MemoryIsSizedAsTheLibrarySizesIt) {
     EXPECT_EQ(view->maxMemoryBlocksPerNumaNode, 4096u);
 }
 
+TEST_F(ModifyResourceTest, AnObjectSentBackUnchangedStaysAsItWas) {
+    for (const wchar_t* className : {L"Msvm_MemorySettingData", L"Msvm_ProcessorSettingData"}) {
+        auto target = std::move(associated(settings, className).at(0));
+        const std::wstring before = embeddedText(target.get());
+        expectAccepted(modifyResource({before}));
+        auto after = object(text(target.get(), L"__PATH"));
+        EXPECT_EQ(embeddedText(after.get()), before);
+    }
+}
+
 TEST_F(ModifyResourceTest, MemoryMustBeAnEvenSizeWithinTheHost) {
     expectAccepted(sizeMemory(32));
     expectAccepted(sizeMemory(65536));

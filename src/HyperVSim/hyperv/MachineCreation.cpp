@@ -1,7 +1,5 @@
 #include "hyperv/MachineCreation.h"
 
-#include <stdexcept>
-
 #include "hyperv/Machines.h"
 #include "hyperv/Names.h"
 #include "model/Seed.h"
@@ -128,21 +126,3 @@ std::wstring createMachine(HostState& state, const Instance& requested, int gene
 }
 
 }  // namespace HyperVSim::hyperv
-
-namespace HyperVSim {
-
-std::wstring defineMachine(HostState& state, std::wstring_view name, int generation,
-                           std::wstring_view configurationDataRoot) {
-    if (generation != 1 && generation != 2)
-        throw std::invalid_argument("a virtual machine is of generation 1 or 2, not " + std::to_string(generation));
-    Instance requested = Instance::ofClass(hyperv::systemSettingsClass);
-    requested.setString(L"ElementName", std::wstring(name));
-    requested.setString(L"VirtualSystemSubType",
-                        std::wstring(generation == 2 ? hyperv::generation2SubType : hyperv::generation1SubType));
-    requested.setString(L"ConfigurationDataRoot", std::wstring(configurationDataRoot));
-    const auto check = hyperv::checkSystemSettings(requested);
-    if (!check.error.empty()) throw std::invalid_argument(std::string(check.error.begin(), check.error.end()));
-    return hyperv::createMachine(state, requested, check.generation);
-}
-
-}  // namespace HyperVSim

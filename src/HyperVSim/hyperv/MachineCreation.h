@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "model/Host.h"
 
@@ -22,13 +21,3 @@ SettingsCheck checkSystemSettings(const Instance& requested);
 std::wstring createMachine(HostState& state, const Instance& requested, int generation);
 
 }  // namespace HyperVSim::hyperv
-
-namespace HyperVSim {
-
-// Defines a machine the way DefineSystem does, for the control interface. An empty
-// `configurationDataRoot` means the host default. Throws std::invalid_argument for a name or generation
-// that DefineSystem would refuse.
-std::wstring defineMachine(HostState& state, std::wstring_view name, int generation,
-                           std::wstring_view configurationDataRoot);
-
-}  // namespace HyperVSim

@@ -133,19 +133,5 @@ TEST_F(DefineSystemTest, RefusedSettingsGive32773AndNoMachine) {
     EXPECT_TRUE(HyperVSim::Control::machines().empty());
 }
 
-TEST_F(DefineSystemTest, ControlDefinesTheSameMachine) {
-    const std::wstring machinePath = HyperVSim::Control::defineMachine(L"direct", 2);
-    const auto view = HyperVSim::Control::machine(machinePath);
-    ASSERT_TRUE(view);
-    EXPECT_EQ(view->name, L"direct");
-    EXPECT_EQ(view->generation, 2);
-    EXPECT_EQ(view->enabledState, 3);
-    EXPECT_EQ(view->memoryMiB, 1024u);
-    EXPECT_EQ(view->processors, 1u);
-    EXPECT_EQ(view->processorLimit, 100000u);
-    EXPECT_EQ(view->processorWeight, 100u);
-    EXPECT_TRUE(view->controllers.empty());
-}
-
 }  // namespace
 }  // namespace HyperVSimTest

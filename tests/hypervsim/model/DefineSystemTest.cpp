@@ -133,5 +133,34 @@ TEST_F(DefineSystemTest, RefusedSettingsGive32773AndNoMachine) {
     EXPECT_TRUE(HyperVSim::Control::machines().empty());
 }
 
+TEST_F(DefineSystemTest, ResourcesGivenWithTheDefinitionAreAddedOrNoMachineIsMade) {
+    auto adapter = defaultTemplate(L"Msvm_SyntheticEthernetPortSettingData", L"Synthetic Ethernet Port");
+    auto bare = spawn(L"Msvm_SyntheticEthernetPortSettingData");
+    const auto defineWith = [&](std::vector<std::wstring> resources) {
+        auto parameters = parametersOf(L"Msvm_VirtualSystemManagementService", L"DefineSystem");
+        put(parameters.get(), L"SystemSettings", Var::text(settingsText(L"equipped")));
+        put(parameters.get(), L"ResourceSettings", Var::texts(resources));
+        return run(servicePath(), L"DefineSystem", parameters.get());
+    };
+    EXPECT_EQ(defineWith({embeddedText(adapter.get()), embeddedText(bare.get())}).returnValue(), 32773);
+    EXPECT_TRUE(HyperVSim::Control::machines().empty());
+
+    Call call = defineWith({embeddedText(adapter.get())});
+    ASSERT_EQ(call.returnValue(), 0);
+    const auto view = HyperVSim::Control::machine(text(call.out.get(), L"ResultingSystem"));
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->adapters.size(), 1u);
+}
+
+TEST_F(DefineSystemTest, CopyingAnotherConfigurationIsNotSupported) {
+    const std::wstring existing = settingsPathOf(defineMachine(L"original"));
+    auto parameters = parametersOf(L"Msvm_VirtualSystemManagementService", L"DefineSystem");
+    put(parameters.get(), L"SystemSettings", Var::text(settingsText(L"copy")));
+    put(parameters.get(), L"ReferenceConfiguration", Var::text(existing));
+    Call call = run(servicePath(), L"DefineSystem", parameters.get());
+    EXPECT_EQ(call.returnValue(), 32770);
+    EXPECT_EQ(HyperVSim::Control::machines().size(), 1u);
+}
+
 }  // namespace
 }  // namespace HyperVSimTest

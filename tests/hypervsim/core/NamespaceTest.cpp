@@ -53,8 +53,7 @@ TEST_F(NamespaceTest, OpenNamespaceReachesHyperVFromRootOnly) {
     for (const wchar_t* name :
          {L"cimv2", L"virtualization\\v1", L"\\virtualization\\v2", L"virtualization\\v2\\", L""}) {
         Ref<IWbemServices> child;
-        EXPECT_EQ(open(root.get(), name, child), wbem(WBEM_E_INVALID_NAMESPACE))
-            << name;
+        EXPECT_EQ(open(root.get(), name, child), wbem(WBEM_E_INVALID_NAMESPACE)) << name;
         EXPECT_FALSE(child);
     }
     Ref<IWbemServices> below;

@@ -42,17 +42,17 @@ using Value = std::variant<std::monostate, NullString, std::wstring, std::int32_
 // The rule fires on the `occurrence`-th matching call (1-based) or, with 0, on every matching call.
 struct Fault {
     enum class Kind {
-        Fail,             // the call returns `result` and hands out nothing; a positive `result` on Get
-                          // delivers the value and returns `result` instead of S_OK
-        NoObject,         // the call succeeds but its out object is null (for ExecMethod: the call result;
-                          // for Next: it reports one object returned and gives none)
-        NoOutParams,      // ExecMethod succeeds, runs the method, but hands back no output-parameter object
-        CallStatus,       // GetCallStatus succeeds and reports `result` as the call status
-        ReturnValue,      // ExecMethod: the method is not run; its ReturnValue is `result`
-        DeliverValue,     // Get (of the property `argument`, or of an output parameter named in
-                          // `parameter` for ExecMethod) delivers `value` instead of the real value
-        OmitOutput,       // ExecMethod: the output parameter named `parameter` is absent (Get fails with
-                          // WBEM_E_NOT_FOUND)
+        Fail,          // the call returns `result` and hands out nothing; a positive `result` on Get
+                       // delivers the value and returns `result` instead of S_OK
+        NoObject,      // the call succeeds but its out object is null (for ExecMethod: the call result;
+                       // for Next: it reports one object returned and gives none)
+        NoOutParams,   // ExecMethod succeeds, runs the method, but hands back no output-parameter object
+        CallStatus,    // GetCallStatus succeeds and reports `result` as the call status
+        ReturnValue,   // ExecMethod: the method is not run; its ReturnValue is `result`
+        DeliverValue,  // Get (of the property `argument`, or of an output parameter named in
+                       // `parameter` for ExecMethod) delivers `value` instead of the real value
+        OmitOutput,    // ExecMethod: the output parameter named `parameter` is absent (Get fails with
+                       // WBEM_E_NOT_FOUND)
     };
     std::string operation;
     std::wstring argument;
@@ -72,34 +72,34 @@ struct JournalEntry {
 };
 
 struct DriveView {
-    std::wstring path;           // the drive's settings object path
-    std::wstring address;        // AddressOnParent
-    std::wstring image;          // HostResource[0] of the virtual hard disk in it, empty when none
+    std::wstring path;     // the drive's settings object path
+    std::wstring address;  // AddressOnParent
+    std::wstring image;    // HostResource[0] of the virtual hard disk in it, empty when none
 };
 
 struct ControllerView {
     enum class Kind { Ide, Scsi } kind = Kind::Ide;
     std::wstring path;
-    std::wstring address;        // "0", "1" for IDE controllers
+    std::wstring address;  // "0", "1" for IDE controllers
     std::vector<DriveView> drives;
 };
 
 struct AdapterView {
     std::wstring path;
-    std::wstring name;                  // ElementName
+    std::wstring name;                      // ElementName
     std::vector<std::wstring> identifiers;  // VirtualSystemIdentifiers
     bool staticMacAddress = false;
-    std::vector<std::wstring> switches; // HostResource[0] of each connection whose Parent is this adapter
+    std::vector<std::wstring> switches;  // HostResource[0] of each connection whose Parent is this adapter
 };
 
 struct MachineView {
-    std::wstring path;           // full path of its Msvm_ComputerSystem
-    std::wstring id;             // Name: upper-case GUID without braces
-    std::wstring name;           // ElementName
+    std::wstring path;  // full path of its Msvm_ComputerSystem
+    std::wstring id;    // Name: upper-case GUID without braces
+    std::wstring name;  // ElementName
     int generation = 0;
     std::wstring configurationDataRoot;
-    int enabledState = 0;        // 2 running, 3 off
-    std::uint64_t memoryMiB = 0; // VirtualQuantity of its memory settings
+    int enabledState = 0;         // 2 running, 3 off
+    std::uint64_t memoryMiB = 0;  // VirtualQuantity of its memory settings
     std::uint64_t memoryReservation = 0, memoryLimit = 0, maxMemoryBlocksPerNumaNode = 0;
     std::uint64_t processors = 0, processorReservation = 0, processorLimit = 0, maxProcessorsPerNumaNode = 0;
     std::uint32_t processorWeight = 0;

@@ -69,7 +69,9 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+inline bool operator==(REFGUID a, REFGUID b) {
+    return IsEqualGUID(a, b);
+}
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 

@@ -3,6 +3,7 @@
 // in this one place.
 #pragma once
 
+#include <cwchar>
 #include <optional>
 #include <string>
 #include <utility>
@@ -46,6 +47,14 @@ private:
     std::wstring argument_;
     std::vector<Fault> faults_;
 };
+
+// A BSTR argument reaches an out-of-process WMI service through a proxy that copies it by its length
+// prefix, so text that is not a BSTR (a plain wide literal) would arrive with whatever length the bytes
+// before it hold. The host checks what the proxy relies on and refuses such an argument as the stub would.
+inline bool marshalsAsBstr(const BSTR text) {
+    return !text || SysStringLen(text) == std::wcslen(text);
+}
+inline constexpr HRESULT rpcBadStubData = static_cast<HRESULT>(0x800706F7);
 
 inline std::wstring textOf(const wchar_t* text) {
     return text ? std::wstring(text) : std::wstring();

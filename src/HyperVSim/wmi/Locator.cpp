@@ -10,6 +10,7 @@ namespace HyperVSim {
 HRESULT Locator::ConnectServer(const BSTR strNetworkResource, const BSTR, const BSTR, const BSTR, LONG, const BSTR,
                                IWbemContext*, IWbemServices** ppNamespace) {
     Call call("ConnectServer", textOf(strNetworkResource));
+    if (!marshalsAsBstr(strNetworkResource)) return call.finish(rpcBadStubData);
     if (!strNetworkResource || !ppNamespace) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *ppNamespace = nullptr;
     if (const auto failure = call.failure()) return call.finish(*failure);

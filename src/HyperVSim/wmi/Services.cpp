@@ -25,6 +25,7 @@ HRESULT Services::notSupported(const char* operation, std::wstring argument) {
 HRESULT Services::OpenNamespace(const BSTR strNamespace, LONG, IWbemContext*, IWbemServices** ppWorkingNamespace,
                                 IWbemCallResult** ppResult) {
     Call call("OpenNamespace", textOf(strNamespace));
+    if (!marshalsAsBstr(strNamespace)) return call.finish(rpcBadStubData);
     if (ppResult) *ppResult = nullptr;
     if (!strNamespace || !ppWorkingNamespace) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *ppWorkingNamespace = nullptr;
@@ -38,6 +39,7 @@ HRESULT Services::OpenNamespace(const BSTR strNamespace, LONG, IWbemContext*, IW
 HRESULT Services::GetObject(const BSTR strObjectPath, LONG, IWbemContext*, IWbemClassObject** ppObject,
                             IWbemCallResult** ppCallResult) {
     Call call("GetObject", textOf(strObjectPath));
+    if (!marshalsAsBstr(strObjectPath)) return call.finish(rpcBadStubData);
     if (ppCallResult) *ppCallResult = nullptr;
     if (!ppObject) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *ppObject = nullptr;
@@ -53,6 +55,7 @@ HRESULT Services::GetObject(const BSTR strObjectPath, LONG, IWbemContext*, IWbem
 HRESULT Services::ExecQuery(const BSTR strQueryLanguage, const BSTR strQuery, LONG lFlags, IWbemContext*,
                             IEnumWbemClassObject** ppEnum) {
     Call call("ExecQuery", textOf(strQuery));
+    if (!marshalsAsBstr(strQueryLanguage) || !marshalsAsBstr(strQuery)) return call.finish(rpcBadStubData);
     if (!ppEnum) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *ppEnum = nullptr;
     if (!strQueryLanguage || !strQuery || !*strQuery) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
@@ -82,6 +85,7 @@ HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
                              IWbemClassObject* pInParams, IWbemClassObject** ppOutParams,
                              IWbemCallResult** ppCallResult) {
     Call call("ExecMethod", textOf(strMethodName));
+    if (!marshalsAsBstr(strObjectPath) || !marshalsAsBstr(strMethodName)) return call.finish(rpcBadStubData);
     if (ppOutParams) *ppOutParams = nullptr;
     if (ppCallResult) *ppCallResult = nullptr;
     if (const auto failure = call.failure()) return call.finish(*failure);

@@ -5,12 +5,6 @@
 namespace Velmora {
 namespace {
 
-// WMI reads its namespace argument as zero-terminated text and keeps no reference to it, so the constant
-// is handed over as it is rather than copied into an allocated string first.
-BSTR rootNamespace() {
-    return const_cast<BSTR>(L"root");
-}
-
 bool comStarted(HRESULT result) {
     // S_OK and S_FALSE: this call joined (or re-entered) the apartment. RPC_E_CHANGED_MODE: the thread is
     // already in another apartment that someone else set up; COM is usable all the same.
@@ -52,9 +46,11 @@ ComPtr<IWbemServices> connectToServer() {
         logValues(Error, "Failed to create IWbemLocator object, err=", result);
         return nullptr;
     }
+    // A real BSTR even for a constant: the locator's proxy marshals the argument by its length prefix.
+    const Bstr rootNamespace(L"root");
     ComPtr<IWbemServices> services;
     result =
-        locator->ConnectServer(rootNamespace(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.put());
+        locator->ConnectServer(rootNamespace.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.put());
     if (FAILED(result)) {
         logValues(Error, "Could not connect, err=", result);
         return nullptr;

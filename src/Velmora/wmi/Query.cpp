@@ -4,19 +4,12 @@
 #include "wmi/Variant.h"
 
 namespace Velmora {
-namespace {
-
-// WMI reads the query language as zero-terminated text and keeps no reference to it.
-BSTR queryLanguage() {
-    return const_cast<BSTR>(L"WQL");
-}
-
-}  // namespace
-
 ComPtr<IEnumWbemClassObject> startWalk(IWbemServices* services, const Bstr& query) {
+    // A real BSTR even for a constant: the services proxy marshals the argument by its length prefix.
+    const Bstr language(L"WQL");
     ComPtr<IEnumWbemClassObject> enumerator;
     const HRESULT result =
-        services->ExecQuery(queryLanguage(), query.get(), WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, enumerator.put());
+        services->ExecQuery(language.get(), query.get(), WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, enumerator.put());
     if (FAILED(result)) {
         logValues(Error, "Query failed, err=", result);
         return nullptr;

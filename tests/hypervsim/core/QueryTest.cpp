@@ -1,5 +1,7 @@
 // ExecQuery and the enumerator: select with where clauses, associators and references, their errors, and
 // how Next reports partial and final batches.
+#include <cstdint>
+
 #include "WmiClient.h"
 
 namespace HyperVSimTest {
@@ -77,6 +79,19 @@ TEST_F(QueryTest, QueryErrorsComeFromExecQueryItself) {
               wbem(WBEM_E_INVALID_QUERY_TYPE));
     EXPECT_EQ(services->ExecQuery(wql.get(), empty.get(), 0, nullptr, enumerator.out()),
               wbem(WBEM_E_INVALID_PARAMETER));
+}
+
+// Text handed over as a BSTR must be one: across the process boundary only its length prefix counts.
+TEST_F(QueryTest, ArgumentsThatAreNoBstrAreRefusedAsTheStubWould) {
+    struct {
+        std::uint32_t byteLength = 2;  // a prefix that does not match the text after it
+        wchar_t text[4] = L"WQL";
+    } notABstr;
+    Bstr query(L"select * from Msvm_Memory");
+    Ref<IEnumWbemClassObject> enumerator;
+    EXPECT_EQ(services->ExecQuery(notABstr.text, query.get(), 0, nullptr, enumerator.out()),
+              static_cast<HRESULT>(0x800706F7));
+    EXPECT_FALSE(enumerator);
 }
 
 TEST_F(QueryTest, ForwardOnlyImmediateQueriesReportUnknownClassesAtTheFirstNext) {

@@ -9,11 +9,24 @@
 namespace HyperVSim::hyperv {
 namespace {
 
-// A resource settings object of some machine, by InstanceID.
-const Instance* machineResource(const Repository& repository, const std::wstring& instanceId) {
+const Instance* ifMachineResource(const Repository& repository, const Instance* resource) {
+    return resource && settingsOfResource(repository, *resource) ? resource : nullptr;
+}
+
+// A resource settings object of some machine, by InstanceID. The object sent back names its class, and
+// with it the InstanceID is the stored object's identity: found directly, whatever the size of the host.
+// Only an object of another class than the stored one is looked for among all resources (to say so).
+const Instance* machineResource(const Repository& repository, const Instance& sent,
+                                const std::wstring& instanceId) {
+    if (Schema::instance().derivesFrom(sent.className(), resourceSettingsBaseClass)) {
+        Instance key(sent.definitionPtr());
+        key.setString(L"InstanceID", instanceId);
+        if (const auto identity = key.identity(); !identity.empty())
+            if (const Instance* found = repository.find(identity)) return ifMachineResource(repository, found);
+    }
     for (const Instance* resource : repository.ofClass(resourceSettingsBaseClass))
         if (equalsIgnoreCase(resource->getString(L"InstanceID").value_or(L""), instanceId))
-            return settingsOfResource(repository, *resource) ? resource : nullptr;
+            return ifMachineResource(repository, resource);
     return nullptr;
 }
 
@@ -25,7 +38,7 @@ struct Change {
 // The stored object with the properties the client named replaced; InstanceID keeps choosing the target.
 Change prepareChange(const Repository& repository, const ConvertedInstance& embedded) {
     const std::wstring id = embedded.instance.getString(L"InstanceID").value_or(L"");
-    const Instance* current = id.empty() ? nullptr : machineResource(repository, id);
+    const Instance* current = id.empty() ? nullptr : machineResource(repository, embedded.instance, id);
     if (!current)
         return {Instance(), Rejection{static_cast<std::uint16_t>(invalidParameter),
                                       L"No resource of a virtual machine has the InstanceID '" + id + L"'."}};

@@ -18,6 +18,9 @@ test: deps
 demo: build
 	./build/default/bin/velmora tour
 
+bench:
+	./scripts/run-benchmarks.sh
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -1,6 +1,16 @@
 #include "FakeWmiHost.h"
 
+#include <oleauto.h>
+
+#include <cwchar>
+
 namespace VelmoraWine {
+
+std::wstring bstrArgument(const wchar_t* text) {
+    if (!text) return L"<null>";
+    const bool prefixed = SysStringLen(const_cast<BSTR>(text)) == std::wcslen(text);
+    return prefixed ? std::wstring(text) : std::wstring(text) + L" (not a BSTR)";
+}
 
 void FakeWmiHost::note(std::wstring call) {
     const std::lock_guard lock(mutex_);

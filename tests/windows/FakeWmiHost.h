@@ -24,6 +24,11 @@ constexpr HRESULT wbemStatus(WBEMSTATUS status) {
     return static_cast<HRESULT>(status);
 }
 
+// How the journal shows a BSTR argument: its text, marked when the length prefix does not match the text.
+// Out of process (as WMI is on Windows) a proxy sends a BSTR by its prefix, so a plain wide string passed
+// where a BSTR belongs arrives cut short or overrun there, although it works in process.
+std::wstring bstrArgument(const wchar_t* text);
+
 struct FakeWmiInstance {
     // A property without a value is answered as VT_NULL; a property not listed at all as WBEM_E_NOT_FOUND.
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> properties;

@@ -24,9 +24,8 @@ HRESULT FakeWmiLocator::QueryInterface(REFIID iid, void** object) {
 HRESULT FakeWmiLocator::ConnectServer(const BSTR resource, const BSTR user, const BSTR password, const BSTR locale,
                                       LONG securityFlags, const BSTR authority, IWbemContext* context,
                                       IWbemServices** services) {
-    // The namespace is read as zero-terminated text only: callers may pass a plain wide literal.
     const bool defaults = !user && !password && !locale && securityFlags == 0 && !authority && !context;
-    host_->note(std::wstring(L"ConnectServer ") + (resource ? resource : L"<null>") +
+    host_->note(std::wstring(L"ConnectServer ") + bstrArgument(resource) +
                 (defaults ? L"" : L" with non-default arguments"));
     if (!services) return wbemStatus(WBEM_E_INVALID_PARAMETER);
     *services = nullptr;

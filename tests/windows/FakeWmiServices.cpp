@@ -39,7 +39,7 @@ HRESULT FakeWmiServices::QueryInterface(REFIID iid, void** object) {
 
 HRESULT FakeWmiServices::OpenNamespace(const BSTR name, LONG flags, IWbemContext* context, IWbemServices** child,
                                        IWbemCallResult** callResult) {
-    host_->note(L"OpenNamespace " + name_ + L" " + textOf(name) + L" flags=" + numberOf(flags) +
+    host_->note(L"OpenNamespace " + name_ + L" " + bstrArgument(name) + L" flags=" + numberOf(flags) +
                 (context ? L" context" : L"") + (callResult ? L" callResult" : L""));
     if (callResult) *callResult = nullptr;
     if (!child) return wbemStatus(WBEM_E_INVALID_PARAMETER);
@@ -52,7 +52,7 @@ HRESULT FakeWmiServices::OpenNamespace(const BSTR name, LONG flags, IWbemContext
 
 HRESULT FakeWmiServices::ExecQuery(const BSTR language, const BSTR query, LONG flags, IWbemContext* context,
                                    IEnumWbemClassObject** result) {
-    host_->note(L"ExecQuery " + name_ + L" " + textOf(language) + L" " + textOf(query) + L" flags=" +
+    host_->note(L"ExecQuery " + name_ + L" " + bstrArgument(language) + L" " + bstrArgument(query) + L" flags=" +
                 numberOf(flags) + (context ? L" context" : L""));
     if (!result) return wbemStatus(WBEM_E_INVALID_PARAMETER);
     *result = nullptr;

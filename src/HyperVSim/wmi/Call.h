@@ -37,6 +37,17 @@ public:
         return std::nullopt;
     }
 
+    // What `work` returns, or `onStateFileError` when the host cannot read or write its state file: a C++
+    // exception must never leave through a COM method, so the caller sees a failed WMI call instead.
+    template <class Work, class Result>
+    static Result shielded(Work&& work, Result onStateFileError) {
+        try {
+            return work();
+        } catch (const StateFileError&) {
+            return onStateFileError;
+        }
+    }
+
     HRESULT finish(HRESULT result) {
         Journal::instance().record(operation_, std::move(argument_), result);
         return result;

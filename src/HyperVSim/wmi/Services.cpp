@@ -46,7 +46,7 @@ HRESULT Services::GetObject(const BSTR strObjectPath, LONG, IWbemContext*, IWbem
     if (const auto failure = call.failure()) return call.finish(*failure);
     const std::wstring_view path = strObjectPath ? std::wstring_view(strObjectPath) : std::wstring_view();
     if (!path.empty() && !hasClasses()) return call.finish(wbem(WBEM_E_INVALID_CLASS));
-    auto found = lookUpObject(path);
+    auto found = Call::shielded([&] { return lookUpObject(path); }, ObjectLookup{wbem(WBEM_E_FAILED), {}});
     if (found.error < 0) return call.finish(found.error);
     if (!call.fires(Fault::Kind::NoObject)) handOut(makeObject<ClassObject>(std::move(*found.object)), ppObject);
     return call.finish(S_OK);
@@ -62,7 +62,9 @@ HRESULT Services::ExecQuery(const BSTR strQueryLanguage, const BSTR strQuery, LO
     if (!equalsIgnoreCase(strQueryLanguage, L"WQL")) return call.finish(wbem(WBEM_E_INVALID_QUERY_TYPE));
     if (const auto failure = call.failure()) return call.finish(*failure);
 
-    QueryResult result = hasClasses() ? runQuery(strQuery) : QueryResult{wbem(WBEM_E_INVALID_CLASS), true, {}};
+    QueryResult result = hasClasses() ? Call::shielded([&] { return runQuery(strQuery); },
+                                                       QueryResult{wbem(WBEM_E_FAILED), false, {}})
+                                      : QueryResult{wbem(WBEM_E_INVALID_CLASS), true, {}};
     const bool forwardOnly = (lFlags & WBEM_FLAG_FORWARD_ONLY) != 0;
     const bool deferErrors = forwardOnly && (lFlags & WBEM_FLAG_RETURN_IMMEDIATELY) != 0;
     if (result.error < 0 && !(deferErrors && result.deferrable)) return call.finish(result.error);
@@ -90,7 +92,9 @@ HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
     if (ppCallResult) *ppCallResult = nullptr;
     if (const auto failure = call.failure()) return call.finish(*failure);
     if (!hasClasses()) return call.finish(wbem(WBEM_E_INVALID_CLASS));
-    MethodRun run = runMethod(textOf(strObjectPath), textOf(strMethodName), pInParams, call.faults());
+    MethodRun run = Call::shielded(
+        [&] { return runMethod(textOf(strObjectPath), textOf(strMethodName), pInParams, call.faults()); },
+        MethodRun{wbem(WBEM_E_FAILED), std::nullopt});
     if (run.error < 0) return call.finish(run.error);
     if (ppOutParams && !call.fires(Fault::Kind::NoOutParams))
         handOut(makeObject<ClassObject>(*run.outParams), ppOutParams);

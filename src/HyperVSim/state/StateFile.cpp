@@ -1,6 +1,8 @@
 #include "state/StateFile.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -79,6 +81,9 @@ void StateFile::store(const HostState& state) {
         ::unlink(temporary.c_str());
         fail(error.what());
     }
+    // Test hook: with VELMORA_SIM_KILL_BEFORE_RENAME set, the process dies here, its new state written
+    // but not yet in place, so that a test can show the file keeps the previous state.
+    if (std::getenv("VELMORA_SIM_KILL_BEFORE_RENAME")) ::raise(SIGKILL);
     if (::rename(temporary.c_str(), path_.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());

@@ -12,14 +12,17 @@ FaultPlan& FaultPlan::instance() {
 void FaultPlan::add(const Fault& fault) {
     std::lock_guard lock(mutex_);
     rules_.push_back(Rule{fault, 0});
+    ruleCount_.store(rules_.size());
 }
 
 void FaultPlan::clear() {
     std::lock_guard lock(mutex_);
     rules_.clear();
+    ruleCount_.store(0);
 }
 
 std::vector<Fault> FaultPlan::match(std::string_view operation, std::wstring_view argument) {
+    if (ruleCount_.load() == 0) return {};
     std::lock_guard lock(mutex_);
     std::vector<Fault> fired;
     for (auto& rule : rules_) {

@@ -15,25 +15,34 @@ std::wstring identityOfPath(std::wstring_view path) {
 
 namespace {
 
-// The identities an association instance references through its (scalar) reference properties.
-std::vector<std::wstring> referencedEnds(const Instance& instance) {
-    std::vector<std::wstring> ends;
+// The (scalar) reference properties of an association instance with the identities they name.
+std::vector<std::pair<std::size_t, std::wstring>> referenceEnds(const Instance& instance) {
+    std::vector<std::pair<std::size_t, std::wstring>> ends;
     const auto& properties = instance.definition().properties;
     for (std::size_t i = 0; i < properties.size(); ++i) {
         if (properties[i].type != CimType::Reference || properties[i].isArray) continue;
         const auto path = instance.values()[i].asString();
         if (!path) continue;
         auto identity = identityOfPath(*path);
-        if (!identity.empty() && std::find(ends.begin(), ends.end(), identity) == ends.end())
-            ends.push_back(std::move(identity));
+        if (!identity.empty()) ends.emplace_back(i, std::move(identity));
     }
     return ends;
+}
+
+// The distinct identities among the ends.
+std::vector<std::wstring> referencedEnds(const std::vector<std::pair<std::size_t, std::wstring>>& ends) {
+    std::vector<std::wstring> identities;
+    for (const auto& [property, identity] : ends)
+        if (std::find(identities.begin(), identities.end(), identity) == identities.end())
+            identities.push_back(identity);
+    return identities;
 }
 
 }  // namespace
 
 void Repository::index(Record& record) {
-    record.referenced = referencedEnds(record.instance);
+    record.ends = referenceEnds(record.instance);
+    record.referenced = referencedEnds(record.ends);
     byClass_[foldCase(record.instance.className())].emplace(record.sequence, &record);
     for (const auto& end : record.referenced) byReferencedEnd_[end].emplace(record.sequence, &record);
 }
@@ -123,29 +132,32 @@ std::vector<const Instance*> Repository::ofClass(std::wstring_view className) co
     return result;
 }
 
-namespace {
-
-bool referencesThrough(const Instance& association, std::wstring_view role, std::wstring_view identity) {
-    const auto* value = association.get(role);
-    if (!value || value->type() != CimType::Reference) return false;
-    const auto path = value->asString();
-    return path && identityOfPath(*path) == identity;
-}
-
-}  // namespace
-
-std::vector<const Instance*> Repository::references(std::wstring_view identity, std::wstring_view resultClass,
-                                                    std::wstring_view role) const {
-    std::vector<const Instance*> result;
+std::vector<const Repository::Record*> Repository::referencing(std::wstring_view identity,
+                                                               std::wstring_view resultClass,
+                                                               std::wstring_view role) const {
+    std::vector<const Record*> result;
     const auto found = byReferencedEnd_.find(std::wstring(identity));
     if (found == byReferencedEnd_.end()) return result;
     const auto& schema = Schema::instance();
     for (const auto& [sequence, record] : found->second) {
         const Instance& association = record->instance;
         if (!resultClass.empty() && !schema.derivesFrom(association.className(), resultClass)) continue;
-        if (!role.empty() && !referencesThrough(association, role, identity)) continue;
-        result.push_back(&association);
+        if (!role.empty()) {
+            const auto& properties = association.definition().properties;
+            const bool through = std::any_of(record->ends.begin(), record->ends.end(), [&](const auto& end) {
+                return end.second == identity && equalsIgnoreCase(properties[end.first].name, role);
+            });
+            if (!through) continue;
+        }
+        result.push_back(record);
     }
+    return result;
+}
+
+std::vector<const Instance*> Repository::references(std::wstring_view identity, std::wstring_view resultClass,
+                                                    std::wstring_view role) const {
+    std::vector<const Instance*> result;
+    for (const Record* record : referencing(identity, resultClass, role)) result.push_back(&record->instance);
     return result;
 }
 
@@ -154,16 +166,12 @@ std::vector<const Instance*> Repository::associators(std::wstring_view identity,
                                                      std::wstring_view resultRole) const {
     std::vector<const Instance*> result;
     const auto& schema = Schema::instance();
-    for (const Instance* association : references(identity, assocClass, role)) {
-        const auto& properties = association->definition().properties;
-        for (std::size_t i = 0; i < properties.size(); ++i) {
-            const auto& property = properties[i];
-            if (property.type != CimType::Reference || property.isArray) continue;
+    for (const Record* record : referencing(identity, assocClass, role)) {
+        const auto& properties = record->instance.definition().properties;
+        for (const auto& [index, end] : record->ends) {
+            const auto& property = properties[index];
             if (!resultRole.empty() && !equalsIgnoreCase(property.name, resultRole)) continue;
             if (!role.empty() && equalsIgnoreCase(property.name, role)) continue;
-            const auto path = association->values()[i].asString();
-            if (!path) continue;
-            const auto end = identityOfPath(*path);
             if (end == identity) continue;
             const Instance* other = find(end);
             if (!other) continue;

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "model/Instance.h"
@@ -50,7 +51,12 @@ private:
         std::wstring identity;
         Instance instance;
         std::vector<std::wstring> referenced;  // identities this association references
+        // (property index, identity) of each reference, parsed once here rather than on every query.
+        std::vector<std::pair<std::size_t, std::wstring>> ends;
     };
+    // Association records that reference `identity`, filtered as references() filters.
+    std::vector<const Record*> referencing(std::wstring_view identity, std::wstring_view resultClass,
+                                           std::wstring_view role) const;
     void index(Record& record);
     void unindex(const Record& record);
 

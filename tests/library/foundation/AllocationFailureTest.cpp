@@ -97,9 +97,9 @@ void outerCallback(Velmora::LoggingLevel level, const char* line) {
     outerLines.push_back({level, line});
     if (innerCalled || std::string(line) != "Connect to the server - OK") return;
     innerCalled = true;
-    // The first allocation of the nested call fails: it names the Hyper-V namespace, after its COM start-up
-    // and connection, so the failure passes through every owner of the frame.
-    WinCompat::Testing::armAllocationFailure(1, libraryModule());
+    // The second allocation of the nested call fails: it names the Hyper-V namespace, after its COM start-up
+    // and connection (the first names "root"), so the failure passes through every owner of the frame.
+    WinCompat::Testing::armAllocationFailure(2, libraryModule());
     try {
         Velmora::NetworksList list;
         Velmora::retrieveAvailableNetworkAdapters(captureLog, list);

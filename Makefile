@@ -12,6 +12,7 @@ test: deps
 	cmake --preset default && cmake --build --preset default && ctest --preset default
 	cmake --preset asan && cmake --build --preset asan && ctest --preset asan
 	cmake --preset tsan && cmake --build --preset tsan && ctest --preset tsan
+	./scripts/run-fuzzers.sh
 	./scripts/install-deps.sh --windows
 	./scripts/test-windows.sh
 

@@ -23,8 +23,8 @@ protected:
 
 struct IClientSecurity : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryBlanket(IUnknown* pProxy, DWORD* pAuthnSvc, DWORD* pAuthzSvc,
-                                                   OLECHAR** pServerPrincName, DWORD* pAuthnLevel,
-                                                   DWORD* pImpLevel, void** pAuthInfo, DWORD* pCapabilites) = 0;
+                                                   OLECHAR** pServerPrincName, DWORD* pAuthnLevel, DWORD* pImpLevel,
+                                                   void** pAuthInfo, DWORD* pCapabilites) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetBlanket(IUnknown* pProxy, DWORD dwAuthnSvc, DWORD dwAuthzSvc,
                                                  OLECHAR* pServerPrincName, DWORD dwAuthnLevel, DWORD dwImpLevel,
                                                  void* pAuthInfo, DWORD dwCapabilities) = 0;

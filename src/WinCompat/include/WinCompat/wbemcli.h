@@ -337,33 +337,28 @@ struct IWbemServices : IUnknown {
                                                        IWbemObjectSink* pResponseHandler) = 0;
     virtual HRESULT STDMETHODCALLTYPE DeleteInstance(const BSTR strObjectPath, LONG lFlags, IWbemContext* pCtx,
                                                      IWbemCallResult** ppCallResult) = 0;
-    virtual HRESULT STDMETHODCALLTYPE DeleteInstanceAsync(const BSTR strObjectPath, LONG lFlags,
-                                                          IWbemContext* pCtx,
+    virtual HRESULT STDMETHODCALLTYPE DeleteInstanceAsync(const BSTR strObjectPath, LONG lFlags, IWbemContext* pCtx,
                                                           IWbemObjectSink* pResponseHandler) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR strFilter, LONG lFlags, IWbemContext* pCtx,
                                                          IEnumWbemClassObject** ppEnum) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR strFilter, LONG lFlags,
-                                                              IWbemContext* pCtx,
+    virtual HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR strFilter, LONG lFlags, IWbemContext* pCtx,
                                                               IWbemObjectSink* pResponseHandler) = 0;
     virtual HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR strQueryLanguage, const BSTR strQuery, LONG lFlags,
                                                 IWbemContext* pCtx, IEnumWbemClassObject** ppEnum) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR strQueryLanguage, const BSTR strQuery,
-                                                     LONG lFlags, IWbemContext* pCtx,
-                                                     IWbemObjectSink* pResponseHandler) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR strQueryLanguage, const BSTR strQuery, LONG lFlags,
+                                                     IWbemContext* pCtx, IWbemObjectSink* pResponseHandler) = 0;
     virtual HRESULT STDMETHODCALLTYPE ExecNotificationQuery(const BSTR strQueryLanguage, const BSTR strQuery,
                                                             LONG lFlags, IWbemContext* pCtx,
                                                             IEnumWbemClassObject** ppEnum) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR strQueryLanguage,
-                                                                 const BSTR strQuery, LONG lFlags,
-                                                                 IWbemContext* pCtx,
+    virtual HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR strQueryLanguage, const BSTR strQuery,
+                                                                 LONG lFlags, IWbemContext* pCtx,
                                                                  IWbemObjectSink* pResponseHandler) = 0;
     virtual HRESULT STDMETHODCALLTYPE ExecMethod(const BSTR strObjectPath, const BSTR strMethodName, LONG lFlags,
                                                  IWbemContext* pCtx, IWbemClassObject* pInParams,
                                                  IWbemClassObject** ppOutParams,
                                                  IWbemCallResult** ppCallResult) = 0;
     virtual HRESULT STDMETHODCALLTYPE ExecMethodAsync(const BSTR strObjectPath, const BSTR strMethodName,
-                                                      LONG lFlags, IWbemContext* pCtx,
-                                                      IWbemClassObject* pInParams,
+                                                      LONG lFlags, IWbemContext* pCtx, IWbemClassObject* pInParams,
                                                       IWbemObjectSink* pResponseHandler) = 0;
 
 protected:

@@ -7,6 +7,9 @@
 #include <oleauto.h>
 #include <wbemidl.h>
 #include <windows.h>
+// The SDK's interfaces declare no destructor; the host's COM objects are destroyed only by their own Release,
+// through their own type.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #else
 #include <WinCompat/wbemidl.h>
 #include <WinCompat/windows.h>

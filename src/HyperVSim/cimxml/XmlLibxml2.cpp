@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "Xml.h"
+#include "XmlCharacterData.h"
 
 namespace HyperVSim::cimxml {
 namespace {
@@ -80,28 +81,9 @@ void XmlWriter::attribute(std::string_view name, std::string_view value) {
 }
 
 void XmlWriter::text(std::string_view content) {
-    // libxml2's own text escaping also turns double quotes into &quot;, which WMI leaves literal inside VALUE
-    // (object paths are full of them), so character data is escaped here and written raw.
-    std::string escaped;
-    escaped.reserve(content.size());
-    for (char c : content) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '\r':
-                escaped += "&#13;";
-                break;  // a literal CR would be normalised away by the next parser
-            default:
-                escaped += c;
-        }
-    }
+    // libxml2's own text escaping also turns double quotes into &quot;, which WMI leaves literal inside VALUE,
+    // so character data is escaped here and written raw.
+    const std::string escaped = escapeCharacterData(content);
     check(xmlTextWriterWriteRaw(impl_->writer.get(), asXmlChars(escaped)), "text");
 }
 

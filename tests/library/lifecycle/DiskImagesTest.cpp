@@ -416,6 +416,7 @@ TEST_F(DiskImages, FailuresEndTheCallWithFalseAndKeepWhatWasAdded) {
 }
 
 TEST_F(DiskImages, AFailedGuidMeansNoScsiController) {
+    VELMORA_NEEDS_STAND_IN();
     const std::wstring vmPath = Control::defineMachine(L"vm", 2);
     failComCall("CoCreateGuid", E_FAIL);
 

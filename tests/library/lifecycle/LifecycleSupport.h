@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <WinCompat/wbemidl.h>
+#include "TestPlatform.h"
 
 #include "LibraryTest.h"
 #include "Velmora/Velmora.h"

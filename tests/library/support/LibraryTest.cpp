@@ -3,6 +3,10 @@
 #include <iostream>
 #include <utility>
 
+#ifndef _WIN32
+#include <WinCompat/Testing.h>
+#endif
+
 namespace VelmoraTest {
 namespace {
 
@@ -84,7 +88,13 @@ void clearCapturedLines() {
 }
 
 void failComCall(const std::string& function, HRESULT result, unsigned occurrence) {
+#ifdef _WIN32
+    (void)result;
+    (void)occurrence;
+    ADD_FAILURE() << "no COM runtime faults on this platform: " << function;
+#else
     WinCompat::Testing::injectFault(function, result, occurrence);
+#endif
 }
 
 void failHostCall(const std::string& operation, HRESULT result, const std::wstring& argument, unsigned occurrence) {
@@ -114,27 +124,24 @@ StreamCapture::~StreamCapture() {
 }
 
 void LibraryTest::SetUp() {
-    WinCompat::Testing::disarmAllocationFailure();
-    WinCompat::Testing::clearFaults();
+    PlatformProbe::clearFaults();
     HyperVSim::Control::reset();
     clearCapturedLines();
-    live_ = WinCompat::Testing::liveCounts();
-    comDepth_ = WinCompat::Testing::comInitDepth();
+    start_ = PlatformProbe::snapshot();
 }
 
 void LibraryTest::TearDown() {
-    WinCompat::Testing::disarmAllocationFailure();
-    WinCompat::Testing::clearFaults();
+    PlatformProbe::clearFaults();
     HyperVSim::Control::clearFaults();
     expectNothingLive();
 }
 
 void LibraryTest::expectNothingLive() const {
-    const WinCompat::Testing::LiveCounts now = WinCompat::Testing::liveCounts();
-    EXPECT_EQ(now.strings, live_.strings) << "BSTRs left alive";
-    EXPECT_EQ(now.arrays, live_.arrays) << "SAFEARRAYs left alive";
+    const PlatformSnapshot now = PlatformProbe::snapshot();
+    EXPECT_EQ(now.strings, start_.strings) << "BSTRs left alive";
+    EXPECT_EQ(now.arrays, start_.arrays) << "SAFEARRAYs left alive";
     EXPECT_EQ(HyperVSim::Control::liveObjects(), 0) << "COM objects of the host left alive";
-    EXPECT_EQ(WinCompat::Testing::comInitDepth(), comDepth_) << "COM initialisation not balanced";
+    EXPECT_EQ(now.comDepth, start_.comDepth) << "COM initialisation not balanced";
 }
 
 }  // namespace VelmoraTest

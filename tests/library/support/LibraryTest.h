@@ -15,8 +15,8 @@
 // faults of the stand-in and of the host, disarms allocation failures and empties the calling thread's
 // captured log. After each test it checks that the live strings and arrays of the stand-in are back to
 // what they were at the start, that no COM object of the host is alive, and that the thread's COM
-// initialisation depth is what it was. Call expectNothingLive() to make the same check in the middle of a
-// test, e.g. after each of several export calls.
+// initialisation depth is what it was (on Windows only the last two: see PlatformProbe.h). Call expectNothingLive()
+// to make the same check in the middle of a test, e.g. after each of several export calls.
 //
 // Log capture: pass captureLog as an export's callback; every line it receives on a thread is appended to
 // that thread's list (capturedLines()). Compare with sameLines(), which names the first differing line and
@@ -39,15 +39,17 @@
 #include <gtest/gtest.h>
 
 #include <HyperVSim/Control.h>
-#include <WinCompat/Testing.h>
-#include <WinCompat/wbemidl.h>
-#include <WinCompat/windows.h>
+#ifndef _WIN32
+#include <WinCompat/Testing.h>  // the stand-in's test hooks, which suites off Windows use beside this fixture
+#endif
 
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "PlatformProbe.h"
+#include "TestPlatform.h"
 #include "Velmora/Velmora.h"
 
 namespace VelmoraTest {
@@ -84,7 +86,8 @@ const LogLines& capturedLines();
 void clearCapturedLines();
 
 // Faults of the platform stand-in's COM runtime ("CoInitializeEx", "CoInitializeSecurity",
-// "CoCreateInstance", "CoSetProxyBlanket", "CoCreateGuid").
+// "CoCreateInstance", "CoSetProxyBlanket", "CoCreateGuid"). Off the stand-in (Windows) a test that needs
+// them starts with VELMORA_NEEDS_STAND_IN(); calling this there fails the test.
 void failComCall(const std::string& function, HRESULT result, unsigned occurrence = 1);
 
 // A Fault::Kind::Fail rule of the simulated host; an empty argument matches every call of the operation.
@@ -92,7 +95,7 @@ void failHostCall(const std::string& operation, HRESULT result, const std::wstri
                   unsigned occurrence = 1);
 void hostFault(const HyperVSim::Fault& fault);
 
-// An address inside the shared library, for WinCompat::Testing::armAllocationFailure.
+// An address inside the shared library, for WinCompat::Testing::armAllocationFailure (off Windows).
 const void* libraryModule();
 
 // Redirects std::cout and std::cerr into strings for its lifetime.
@@ -121,8 +124,7 @@ protected:
     void expectNothingLive() const;
 
 private:
-    WinCompat::Testing::LiveCounts live_;
-    int comDepth_ = 0;
+    PlatformSnapshot start_;
 };
 
 }  // namespace VelmoraTest

@@ -11,7 +11,7 @@ namespace {
 
 void removeAllOf(HostState& state, std::wstring_view className) {
     std::vector<std::wstring> identities;
-    for (const Instance* instance : state.repository.ofClass(className)) identities.push_back(instance->identity());
+    for (const auto& instance : state.repository.ofClass(className)) identities.push_back(instance->identity());
     for (const auto& identity : identities) state.repository.remove(identity);
 }
 
@@ -28,7 +28,7 @@ void Control::removeAllSwitches() {
 std::vector<SwitchView> Control::switches() {
     return Host::instance().read([](const HostState& state) {
         std::vector<SwitchView> result;
-        for (const Instance* instance : state.repository.ofClass(L"Msvm_VirtualEthernetSwitch"))
+        for (const auto& instance : state.repository.ofClass(L"Msvm_VirtualEthernetSwitch"))
             result.push_back(SwitchView{instance->fullPath(), instance->getString(L"ElementName").value_or(L"")});
         return result;
     });

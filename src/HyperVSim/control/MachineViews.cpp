@@ -49,8 +49,8 @@ public:
     }
 
 private:
-    static void readSizing(const std::vector<const Instance*>& parts, MachineView& view) {
-        for (const Instance* part : parts) {
+    static void readSizing(const std::vector<Snapshot>& parts, MachineView& view) {
+        for (const auto& part : parts) {
             if (equalsIgnoreCase(part->className(), L"Msvm_MemorySettingData")) {
                 view.memoryMiB = number(*part, L"VirtualQuantity");
                 view.memoryReservation = number(*part, L"Reservation");
@@ -66,8 +66,8 @@ private:
         }
     }
 
-    static void readAdapters(const std::vector<const Instance*>& parts, MachineView& view) {
-        for (const Instance* part : parts) {
+    static void readAdapters(const std::vector<Snapshot>& parts, MachineView& view) {
+        for (const auto& part : parts) {
             if (!equalsIgnoreCase(part->className(), L"Msvm_SyntheticEthernetPortSettingData")) continue;
             AdapterView adapter;
             adapter.path = part->fullPath();
@@ -75,7 +75,7 @@ private:
             adapter.identifiers =
                 part->getStrings(L"VirtualSystemIdentifiers").value_or(std::vector<std::wstring>{});
             adapter.staticMacAddress = part->getBoolean(L"StaticMacAddress").value_or(false);
-            for (const Instance* connection : parts)
+            for (const auto& connection : parts)
                 if (equalsIgnoreCase(connection->className(), L"Msvm_EthernetPortAllocationSettingData") &&
                     sameObject(text(*connection, L"Parent"), *part))
                     adapter.switches.push_back(firstOf(*connection, L"HostResource"));
@@ -83,20 +83,20 @@ private:
         }
     }
 
-    static void readControllers(const std::vector<const Instance*>& parts, MachineView& view) {
-        for (const Instance* part : parts) {
+    static void readControllers(const std::vector<Snapshot>& parts, MachineView& view) {
+        for (const auto& part : parts) {
             const auto type = part->getInteger(L"ResourceType");
             if (type != ideController && type != scsiController) continue;
             ControllerView controller;
             controller.kind = type == ideController ? ControllerView::Kind::Ide : ControllerView::Kind::Scsi;
             controller.path = part->fullPath();
             controller.address = text(*part, L"Address");
-            for (const Instance* drive : parts) {
+            for (const auto& drive : parts) {
                 if (!sameObject(text(*drive, L"Parent"), *part) ||
                     equalsIgnoreCase(drive->className(), L"Msvm_StorageAllocationSettingData"))
                     continue;
                 DriveView driveView{drive->fullPath(), text(*drive, L"AddressOnParent"), {}};
-                for (const Instance* image : parts)
+                for (const auto& image : parts)
                     if (equalsIgnoreCase(image->className(), L"Msvm_StorageAllocationSettingData") &&
                         sameObject(text(*image, L"Parent"), *drive))
                         driveView.image = firstOf(*image, L"HostResource");
@@ -126,7 +126,7 @@ std::vector<MachineView> Control::machines() {
     return Host::instance().read([](const HostState& state) {
         std::vector<MachineView> result;
         const MachineReader reader(state.repository);
-        for (const Instance* system : state.repository.ofClass(L"Msvm_ComputerSystem"))
+        for (const auto& system : state.repository.ofClass(L"Msvm_ComputerSystem"))
             if (isMachine(*system)) result.push_back(reader.read(*system));
         return result;
     });

@@ -19,8 +19,9 @@ std::wstring machineId(const Instance& machine) {
 }
 
 namespace {
-const Instance* first(const std::vector<const Instance*>& found) {
-    return found.empty() ? nullptr : found.front();
+// The repository keeps the instance alive after the list is gone.
+const Instance* first(const std::vector<Snapshot>& found) {
+    return found.empty() ? nullptr : found.front().get();
 }
 }  // namespace
 
@@ -37,7 +38,7 @@ const Instance* settingsOfResource(const Repository& repository, const Instance&
                                         L"PartComponent", L"GroupComponent"));
 }
 
-std::vector<const Instance*> resourcesOf(const Repository& repository, const Instance& settings) {
+std::vector<Snapshot> resourcesOf(const Repository& repository, const Instance& settings) {
     return repository.associators(settings.identity(), resourceSettingsBaseClass, settingsComponentClass,
                                   L"GroupComponent", L"PartComponent");
 }
@@ -65,8 +66,7 @@ std::wstring attachResource(Repository& repository, const Instance& settings, In
 
 void removeWithAssociations(Repository& repository, std::wstring_view identity) {
     std::vector<std::wstring> associations;
-    for (const Instance* association : repository.references(identity))
-        associations.push_back(association->identity());
+    for (const auto& association : repository.references(identity)) associations.push_back(association->identity());
     for (const auto& association : associations) repository.remove(association);
     repository.remove(identity);
 }
@@ -95,7 +95,7 @@ std::wstring memoryDeviceIdentity(const Instance& machine) {
 void removeMachine(Repository& repository, const Instance& machine) {
     std::vector<std::wstring> doomed;
     if (const Instance* settings = settingsOfMachine(repository, machine)) {
-        for (const Instance* resource : resourcesOf(repository, *settings)) doomed.push_back(resource->identity());
+        for (const auto& resource : resourcesOf(repository, *settings)) doomed.push_back(resource->identity());
         doomed.push_back(settings->identity());
     }
     doomed.push_back(memoryDeviceIdentity(machine));

@@ -21,7 +21,7 @@ const Instance* settingsOfMachine(const Repository& repository, const Instance& 
 const Instance* machineOfSettings(const Repository& repository, const Instance& settings);
 // The machine settings that list this resource settings object; nullptr for one of no machine.
 const Instance* settingsOfResource(const Repository& repository, const Instance& resource);
-std::vector<const Instance*> resourcesOf(const Repository& repository, const Instance& settings);
+std::vector<Snapshot> resourcesOf(const Repository& repository, const Instance& settings);
 // The first resource of the machine settings of the given class (or a subclass); nullptr when none.
 const Instance* resourceOfClass(const Repository& repository, const Instance& settings,
                                 std::wstring_view className);

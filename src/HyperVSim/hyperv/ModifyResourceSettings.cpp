@@ -24,9 +24,9 @@ const Instance* machineResource(const Repository& repository, const Instance& se
         if (const auto identity = key.identity(); !identity.empty())
             if (const Instance* found = repository.find(identity)) return ifMachineResource(repository, found);
     }
-    for (const Instance* resource : repository.ofClass(resourceSettingsBaseClass))
+    for (const auto& resource : repository.ofClass(resourceSettingsBaseClass))
         if (equalsIgnoreCase(resource->getString(L"InstanceID").value_or(L""), instanceId))
-            return ifMachineResource(repository, resource);
+            return ifMachineResource(repository, resource.get());
     return nullptr;
 }
 

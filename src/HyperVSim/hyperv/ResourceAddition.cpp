@@ -17,7 +17,7 @@ struct Target {
     HostState& state;
     std::wstring machineId;
     std::wstring machineName;
-    std::vector<const Instance*> resources;
+    std::vector<Snapshot> resources;
 };
 
 using Prepared = std::variant<Instance, Rejection>;
@@ -39,8 +39,8 @@ std::wstring nameOf(const Instance& resource) {
 const Instance* ownResource(const Target& target, std::wstring_view path) {
     const std::wstring identity = identityOfPath(path);
     if (identity.empty()) return nullptr;
-    for (const Instance* resource : target.resources)
-        if (resource->identity() == identity) return resource;
+    for (const auto& resource : target.resources)
+        if (resource->identity() == identity) return resource.get();
     return nullptr;
 }
 
@@ -51,7 +51,7 @@ bool hasParent(const Instance& resource, const Instance& parent) {
 
 std::size_t countOf(const Target& target, ResourceKind kind) {
     return static_cast<std::size_t>(std::count_if(target.resources.begin(), target.resources.end(),
-                                                  [kind](const Instance* r) { return resourceKind(*r) == kind; }));
+                                                  [kind](const Snapshot& r) { return resourceKind(*r) == kind; }));
 }
 
 std::optional<unsigned> slotNumber(std::wstring_view text) {
@@ -101,7 +101,7 @@ Prepared prepareDrive(Target& target, Instance resource, ResourceKind kind) {
     if (!slot || *slot >= slots)
         return invalid(L"The address " + inQuotes(address) + L" is not a location on " + nameOf(*controller) +
                        L", which has locations 0 to " + std::to_wstring(slots - 1) + L".");
-    for (const Instance* other : target.resources)
+    for (const auto& other : target.resources)
         if (isDrive(resourceKind(*other)) && hasParent(*other, *controller) &&
             slotNumber(other->getString(L"AddressOnParent").value_or(L"")) == slot)
             return invalid(L"Location " + address + L" of " + nameOf(*controller) + L" is already taken by " +
@@ -115,7 +115,7 @@ Prepared prepareDrive(Target& target, Instance resource, ResourceKind kind) {
 // Where the image is attached already, if anywhere on the host.
 std::optional<std::wstring> attachedTo(const HostState& state, const std::wstring& file) {
     const Repository& repository = state.repository;
-    for (const Instance* disk : repository.ofClass(resourceSettingsBaseClass)) {
+    for (const auto& disk : repository.ofClass(resourceSettingsBaseClass)) {
         if (resourceKind(*disk) != ResourceKind::VirtualHardDisk || !sameFile(firstHostResource(*disk), file))
             continue;
         const Instance* settings = settingsOfResource(repository, *disk);
@@ -131,7 +131,7 @@ Prepared prepareVirtualHardDisk(Target& target, Instance resource) {
     if (!drive || resourceKind(*drive) != ResourceKind::DiskDrive)
         return invalid(L"Cannot add the virtual hard disk: its Parent " + inQuotes(parentPath) +
                        L" is not a disk drive of virtual machine " + inQuotes(target.machineName) + L".");
-    for (const Instance* other : target.resources)
+    for (const auto& other : target.resources)
         if (resourceKind(*other) == ResourceKind::VirtualHardDisk && hasParent(*other, *drive))
             return invalid(L"The disk drive " + nameOf(*drive) + L" already holds the virtual hard disk " +
                            inQuotes(firstHostResource(*other)) + L".");
@@ -171,7 +171,7 @@ Prepared prepareConnection(Target& target, Instance resource) {
         return invalid(L"Cannot add the Ethernet connection: its Parent " + inQuotes(parentPath) +
                        L" is not a network adapter of virtual machine " + inQuotes(target.machineName) + L".");
     // One connection per adapter: its InstanceID is derived from the adapter's.
-    for (const Instance* other : target.resources)
+    for (const auto& other : target.resources)
         if (resourceKind(*other) == ResourceKind::EthernetConnection && hasParent(*other, *adapter))
             return invalid(L"The network adapter " + nameOf(*adapter) + L" is already connected.");
     const std::wstring switchPath = firstHostResource(resource);

@@ -41,14 +41,14 @@ std::vector<std::wstring> referencedEnds(const std::vector<std::pair<std::size_t
 }  // namespace
 
 void Repository::index(Record& record) {
-    record.ends = referenceEnds(record.instance);
+    record.ends = referenceEnds(*record.instance);
     record.referenced = referencedEnds(record.ends);
-    byClass_[foldCase(record.instance.className())].emplace(record.sequence, &record);
+    byClass_[foldCase(record.instance->className())].emplace(record.sequence, &record);
     for (const auto& end : record.referenced) byReferencedEnd_[end].emplace(record.sequence, &record);
 }
 
 void Repository::unindex(const Record& record) {
-    const auto cls = byClass_.find(foldCase(record.instance.className()));
+    const auto cls = byClass_.find(foldCase(record.instance->className()));
     if (cls != byClass_.end()) {
         cls->second.erase(record.sequence);
         if (cls->second.empty()) byClass_.erase(cls);
@@ -68,14 +68,14 @@ bool Repository::put(Instance instance) {
     if (existing != records_.end()) {
         Record& record = *existing->second;
         unindex(record);
-        record.instance = std::move(instance);
+        record.instance = std::make_shared<const Instance>(std::move(instance));
         index(record);
         return true;
     }
     auto record = std::make_unique<Record>();
     record->sequence = nextSequence_++;
     record->identity = identity;
-    record->instance = std::move(instance);
+    record->instance = std::make_shared<const Instance>(std::move(instance));
     index(*record);
     records_.emplace(std::move(identity), std::move(record));
     return true;
@@ -98,7 +98,12 @@ void Repository::clear() {
 
 const Instance* Repository::find(std::wstring_view identity) const {
     const auto found = records_.find(std::wstring(identity));
-    return found == records_.end() ? nullptr : &found->second->instance;
+    return found == records_.end() ? nullptr : found->second->instance.get();
+}
+
+Snapshot Repository::snapshot(std::wstring_view identity) const {
+    const auto found = records_.find(std::wstring(identity));
+    return found == records_.end() ? nullptr : found->second->instance;
 }
 
 const Instance* Repository::findByPath(std::wstring_view path) const {
@@ -106,29 +111,31 @@ const Instance* Repository::findByPath(std::wstring_view path) const {
     return identity.empty() ? nullptr : find(identity);
 }
 
-std::vector<const Instance*> Repository::all() const {
+std::vector<Snapshot> Repository::all() const {
     std::vector<const Record*> records;
     records.reserve(records_.size());
     for (const auto& entry : records_) records.push_back(entry.second.get());
-    std::sort(records.begin(), records.end(),
-              [](const Record* a, const Record* b) { return a->sequence < b->sequence; });
-    std::vector<const Instance*> result;
+    std::sort(records.begin(), records.end(), Record::bySequence);
+    std::vector<Snapshot> result;
     result.reserve(records.size());
-    for (const Record* record : records) result.push_back(&record->instance);
+    for (const Record* record : records) result.push_back(record->instance);
     return result;
 }
 
-std::vector<const Instance*> Repository::ofClass(std::wstring_view className) const {
-    std::vector<std::pair<std::uint64_t, const Instance*>> found;
+std::vector<Snapshot> Repository::ofClass(std::wstring_view className) const {
+    std::vector<const Record*> found;
+    std::size_t classesFound = 0;
     for (const auto& definition : Schema::instance().withSubclasses(className)) {
         const auto cls = byClass_.find(foldCase(definition->name));
         if (cls == byClass_.end()) continue;
-        for (const auto& [sequence, record] : cls->second) found.emplace_back(sequence, &record->instance);
+        ++classesFound;
+        for (const auto& entry : cls->second) found.push_back(entry.second);
     }
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<const Instance*> result;
+    // One class's index is in insertion order already.
+    if (classesFound > 1) std::sort(found.begin(), found.end(), Record::bySequence);
+    std::vector<Snapshot> result;
     result.reserve(found.size());
-    for (const auto& entry : found) result.push_back(entry.second);
+    for (const Record* record : found) result.push_back(record->instance);
     return result;
 }
 
@@ -140,7 +147,7 @@ std::vector<const Repository::Record*> Repository::referencing(std::wstring_view
     if (found == byReferencedEnd_.end()) return result;
     const auto& schema = Schema::instance();
     for (const auto& [sequence, record] : found->second) {
-        const Instance& association = record->instance;
+        const Instance& association = *record->instance;
         if (!resultClass.empty() && !schema.derivesFrom(association.className(), resultClass)) continue;
         if (!role.empty()) {
             const auto& properties = association.definition().properties;
@@ -154,29 +161,30 @@ std::vector<const Repository::Record*> Repository::referencing(std::wstring_view
     return result;
 }
 
-std::vector<const Instance*> Repository::references(std::wstring_view identity, std::wstring_view resultClass,
-                                                    std::wstring_view role) const {
-    std::vector<const Instance*> result;
-    for (const Record* record : referencing(identity, resultClass, role)) result.push_back(&record->instance);
+std::vector<Snapshot> Repository::references(std::wstring_view identity, std::wstring_view resultClass,
+                                             std::wstring_view role) const {
+    std::vector<Snapshot> result;
+    for (const Record* record : referencing(identity, resultClass, role)) result.push_back(record->instance);
     return result;
 }
 
-std::vector<const Instance*> Repository::associators(std::wstring_view identity, std::wstring_view resultClass,
-                                                     std::wstring_view assocClass, std::wstring_view role,
-                                                     std::wstring_view resultRole) const {
-    std::vector<const Instance*> result;
+std::vector<Snapshot> Repository::associators(std::wstring_view identity, std::wstring_view resultClass,
+                                              std::wstring_view assocClass, std::wstring_view role,
+                                              std::wstring_view resultRole) const {
+    std::vector<Snapshot> result;
     const auto& schema = Schema::instance();
     for (const Record* record : referencing(identity, assocClass, role)) {
-        const auto& properties = record->instance.definition().properties;
+        const auto& properties = record->instance->definition().properties;
         for (const auto& [index, end] : record->ends) {
             const auto& property = properties[index];
             if (!resultRole.empty() && !equalsIgnoreCase(property.name, resultRole)) continue;
             if (!role.empty() && equalsIgnoreCase(property.name, role)) continue;
             if (end == identity) continue;
-            const Instance* other = find(end);
-            if (!other) continue;
-            if (!resultClass.empty() && !schema.derivesFrom(other->className(), resultClass)) continue;
-            result.push_back(other);
+            const auto other = records_.find(end);
+            if (other == records_.end()) continue;
+            const Snapshot& instance = other->second->instance;
+            if (!resultClass.empty() && !schema.derivesFrom(instance->className(), resultClass)) continue;
+            result.push_back(instance);
         }
     }
     return result;

@@ -1,6 +1,10 @@
 // The instances of the host, keyed by canonical identity, with an index by class (so that a query of one
 // class costs only that class's instances) and association instances indexed by each end they reference
 // (so that Associators/References queries cost only their result). Enumeration follows insertion order.
+//
+// Each stored instance is an immutable snapshot: a change stores a new one in its place. Readers keep the
+// snapshots they were given (shared, not copied) for as long as they need them, also after the host has
+// moved on.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +20,8 @@
 
 namespace HyperVSim {
 
+using Snapshot = std::shared_ptr<const Instance>;
+
 class Repository {
 public:
     // Stores the instance, replacing one of the same identity (which keeps its place in enumeration
@@ -26,33 +32,36 @@ public:
     std::size_t size() const { return records_.size(); }
 
     const Instance* find(std::wstring_view identity) const;
+    Snapshot snapshot(std::wstring_view identity) const;
     // By object path text (full or relative); nullptr when it does not parse or is absent.
     const Instance* findByPath(std::wstring_view path) const;
 
     // Every instance, in insertion order.
-    std::vector<const Instance*> all() const;
+    std::vector<Snapshot> all() const;
     // Instances of the class and its subclasses, in insertion order.
-    std::vector<const Instance*> ofClass(std::wstring_view className) const;
+    std::vector<Snapshot> ofClass(std::wstring_view className) const;
 
     // Association instances that reference `identity`, restricted (when not empty) to associations of
     // `resultClass` (or a subclass) and to those referencing it through the property `role`.
-    std::vector<const Instance*> references(std::wstring_view identity, std::wstring_view resultClass = {},
-                                            std::wstring_view role = {}) const;
+    std::vector<Snapshot> references(std::wstring_view identity, std::wstring_view resultClass = {},
+                                     std::wstring_view role = {}) const;
     // The objects at the other ends of those associations: one entry per association instance and end,
     // restricted to `assocClass`, `role` (the source's role), `resultRole` and `resultClass` when given.
     // Ends that name no stored instance are skipped.
-    std::vector<const Instance*> associators(std::wstring_view identity, std::wstring_view resultClass = {},
-                                             std::wstring_view assocClass = {}, std::wstring_view role = {},
-                                             std::wstring_view resultRole = {}) const;
+    std::vector<Snapshot> associators(std::wstring_view identity, std::wstring_view resultClass = {},
+                                      std::wstring_view assocClass = {}, std::wstring_view role = {},
+                                      std::wstring_view resultRole = {}) const;
 
 private:
     struct Record {
         std::uint64_t sequence = 0;
         std::wstring identity;
-        Instance instance;
+        Snapshot instance;
         std::vector<std::wstring> referenced;  // identities this association references
         // (property index, identity) of each reference, parsed once here rather than on every query.
         std::vector<std::pair<std::size_t, std::wstring>> ends;
+
+        static bool bySequence(const Record* a, const Record* b) { return a->sequence < b->sequence; }
     };
     // Association records that reference `identity`, filtered as references() filters.
     std::vector<const Record*> referencing(std::wstring_view identity, std::wstring_view resultClass,

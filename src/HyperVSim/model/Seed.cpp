@@ -148,9 +148,9 @@ std::wstring addPrimordialPool(HostState& state, std::uint16_t resourceType, std
 
 void setDefaultTemplateFirst(HostState& state, bool first) {
     state.defaultTemplateFirst = first;
-    for (const Instance* capabilities : state.repository.ofClass(L"Msvm_AllocationCapabilities")) {
+    for (const auto& capabilities : state.repository.ofClass(L"Msvm_AllocationCapabilities")) {
         std::vector<Instance> links;
-        for (const Instance* link :
+        for (const auto& link :
              state.repository.references(capabilities->identity(), L"Msvm_SettingsDefineCapabilities"))
             links.push_back(*link);
         std::stable_partition(links.begin(), links.end(),

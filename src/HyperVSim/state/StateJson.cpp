@@ -148,7 +148,7 @@ Instance instanceFromJson(const json& entry) {
 
 json stateToJson(const HostState& state) {
     json instances = json::array();
-    for (const Instance* instance : state.repository.all()) instances.push_back(instanceJson(*instance));
+    for (const auto& instance : state.repository.all()) instances.push_back(instanceJson(*instance));
     return {{"format", formatName},
             {"version", stateFormatVersion},
             {"guidsIssued", state.guids.issued()},

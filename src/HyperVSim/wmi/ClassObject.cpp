@@ -40,17 +40,17 @@ HRESULT ClassObject::deliver(std::wstring_view name, const Value* substitute, VA
         if (!pVal) return S_OK;
         return substitute ? overrideToVariant(*substitute, pVal) : value->toVariant(pVal);
     }
-    const PropertyDef* property = state_.instance.definition().property(name);
+    const PropertyDef* property = state_.instance().definition().property(name);
     if (!property || isOmitted(state_, name)) return wbem(WBEM_E_NOT_FOUND);
     if (pType) *pType = typeCode(property->type, property->isArray);
     if (plFlavor)
-        *plFlavor = equalsIgnoreCase(property->classOrigin, state_.instance.className())
+        *plFlavor = equalsIgnoreCase(property->classOrigin, state_.instance().className())
                         ? WBEM_FLAVOR_ORIGIN_LOCAL
                         : WBEM_FLAVOR_ORIGIN_PROPAGATED;
     if (!pVal) return S_OK;
-    if (!substitute) substitute = state_.instance.overrideFor(name);
+    if (!substitute) substitute = state_.instance().overrideFor(name);
     if (substitute) return overrideToVariant(*substitute, pVal);
-    return state_.instance.get(name)->toVariant(pVal);
+    return state_.instance().get(name)->toVariant(pVal);
 }
 
 HRESULT ClassObject::Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) {
@@ -70,20 +70,21 @@ HRESULT ClassObject::Put(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE) {
     if (!wszName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     if (const auto failure = call.failure()) return call.finish(*failure);
     if (isSystemPropertyName(wszName)) return call.finish(wbem(WBEM_E_READ_ONLY));
-    const PropertyDef* property = state_.instance.definition().property(wszName);
+    const PropertyDef* property = state_.instance().definition().property(wszName);
     if (!property) return call.finish(wbem(WBEM_E_NOT_FOUND));
     CimValue value = CimValue::null(property->type, property->isArray);
     if (pVal) {
         const HRESULT converted = CimValue::fromVariant(*pVal, property->type, property->isArray, value);
         if (converted < 0) return call.finish(converted);
     }
-    state_.instance.set(property->name, std::move(value));
-    state_.instance.clearOverride(property->name);
+    Instance& instance = state_.edit();
+    instance.set(property->name, std::move(value));
+    instance.clearOverride(property->name);
     return call.finish(S_OK);
 }
 
 HRESULT ClassObject::GetQualifierSet(IWbemQualifierSet** ppQualSet) {
-    Call call("GetQualifierSet", state_.instance.className());
+    Call call("GetQualifierSet", state_.instance().className());
     if (ppQualSet) *ppQualSet = nullptr;
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
@@ -94,10 +95,10 @@ HRESULT ClassObject::Delete(LPCWSTR wszName) {
 }
 
 HRESULT ClassObject::GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY** pNames) {
-    Call call("GetNames", state_.instance.className());
+    Call call("GetNames", state_.instance().className());
     if (!pNames) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *pNames = nullptr;
-    const auto& properties = state_.instance.definition().properties;
+    const auto& properties = state_.instance().definition().properties;
     OwnedSafeArray names(SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(properties.size())));
     if (!names.get()) return call.finish(wbem(WBEM_E_OUT_OF_MEMORY));
     for (std::size_t i = 0; i < properties.size(); ++i) {
@@ -112,16 +113,16 @@ HRESULT ClassObject::GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY** pNames) {
 }
 
 HRESULT ClassObject::BeginEnumeration(LONG) {
-    Call call("BeginEnumeration", state_.instance.className());
+    Call call("BeginEnumeration", state_.instance().className());
     enumerating_ = true;
     nextProperty_ = 0;
     return call.finish(S_OK);
 }
 
 HRESULT ClassObject::Next(LONG, BSTR* strName, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) {
-    Call call("NextProperty", state_.instance.className());
+    Call call("NextProperty", state_.instance().className());
     if (!enumerating_) return call.finish(wbem(WBEM_E_UNEXPECTED));
-    const auto& properties = state_.instance.definition().properties;
+    const auto& properties = state_.instance().definition().properties;
     if (nextProperty_ >= properties.size()) return call.finish(wbem(WBEM_S_NO_MORE_DATA));
     const auto& property = properties[nextProperty_++];
     if (strName) {
@@ -132,7 +133,7 @@ HRESULT ClassObject::Next(LONG, BSTR* strName, VARIANT* pVal, CIMTYPE* pType, LO
 }
 
 HRESULT ClassObject::EndEnumeration() {
-    Call call("EndEnumeration", state_.instance.className());
+    Call call("EndEnumeration", state_.instance().className());
     enumerating_ = false;
     return call.finish(S_OK);
 }
@@ -144,48 +145,48 @@ HRESULT ClassObject::GetPropertyQualifierSet(LPCWSTR wszProperty, IWbemQualifier
 }
 
 HRESULT ClassObject::Clone(IWbemClassObject** ppCopy) {
-    Call call("Clone", state_.instance.className());
+    Call call("Clone", state_.instance().className());
     if (!ppCopy) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     handOut(makeObject<ClassObject>(state_), ppCopy);
     return call.finish(S_OK);
 }
 
 HRESULT ClassObject::GetObjectText(LONG, BSTR* pstrObjectText) {
-    Call call("GetObjectText", state_.instance.className());
+    Call call("GetObjectText", state_.instance().className());
     if (pstrObjectText) *pstrObjectText = nullptr;
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
 
 HRESULT ClassObject::SpawnDerivedClass(LONG, IWbemClassObject** ppNewClass) {
-    Call call("SpawnDerivedClass", state_.instance.className());
+    Call call("SpawnDerivedClass", state_.instance().className());
     if (ppNewClass) *ppNewClass = nullptr;
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
 
 HRESULT ClassObject::SpawnInstance(LONG, IWbemClassObject** ppNewInstance) {
-    Call call("SpawnInstance", state_.instance.className());
+    Call call("SpawnInstance", state_.instance().className());
     if (!ppNewInstance) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *ppNewInstance = nullptr;
     if (const auto failure = call.failure()) return call.finish(*failure);
     if (!state_.isClass) return call.finish(wbem(WBEM_E_ILLEGAL_OPERATION));
-    if (state_.instance.className().empty()) return call.finish(wbem(WBEM_E_INCOMPLETE_CLASS));
+    if (state_.instance().className().empty()) return call.finish(wbem(WBEM_E_INCOMPLETE_CLASS));
     if (call.fires(Fault::Kind::NoObject)) return call.finish(S_OK);
     // The new instance starts from this class object's values, none of them set explicitly.
-    Instance fresh(state_.instance.definitionPtr());
+    Instance fresh(state_.instance().definitionPtr());
     for (const auto& property : fresh.definition().properties)
-        if (!(*state_.instance.get(property.name) == property.defaultValue))
-            fresh.set(property.name, *state_.instance.get(property.name));
+        if (!(*state_.instance().get(property.name) == property.defaultValue))
+            fresh.set(property.name, *state_.instance().get(property.name));
     handOut(makeObject<ClassObject>(ObjectState::ofFresh(std::move(fresh))), ppNewInstance);
     return call.finish(S_OK);
 }
 
 HRESULT ClassObject::CompareTo(LONG, IWbemClassObject* pCompareTo) {
-    Call call("CompareTo", state_.instance.className());
+    Call call("CompareTo", state_.instance().className());
     if (!pCompareTo) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     const ClassObject* other = of(pCompareTo);
     const bool same = other && other->state_.isClass == state_.isClass &&
-                      other->state_.instance.definitionPtr() == state_.instance.definitionPtr() &&
-                      other->state_.instance.values() == state_.instance.values();
+                      other->state_.instance().definitionPtr() == state_.instance().definitionPtr() &&
+                      other->state_.instance().values() == state_.instance().values();
     return call.finish(same ? wbem(WBEM_S_SAME) : wbem(WBEM_S_DIFFERENT));
 }
 
@@ -197,7 +198,7 @@ HRESULT ClassObject::GetPropertyOrigin(LPCWSTR wszName, BSTR* pstrClassName) {
         if (!systemProperty(state_, wszName)) return call.finish(wbem(WBEM_E_NOT_FOUND));
         return call.finish(allocate(L"___SYSTEM", pstrClassName));
     }
-    const PropertyDef* property = state_.instance.definition().property(wszName);
+    const PropertyDef* property = state_.instance().definition().property(wszName);
     if (!property) return call.finish(wbem(WBEM_E_NOT_FOUND));
     return call.finish(allocate(property->classOrigin, pstrClassName));
 }
@@ -205,7 +206,7 @@ HRESULT ClassObject::GetPropertyOrigin(LPCWSTR wszName, BSTR* pstrClassName) {
 HRESULT ClassObject::InheritsFrom(LPCWSTR strAncestor) {
     Call call("InheritsFrom", textOf(strAncestor));
     if (!strAncestor) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
-    const auto& derivation = state_.instance.definition().derivation;
+    const auto& derivation = state_.instance().definition().derivation;
     const bool inherits = std::any_of(derivation.begin(), derivation.end(), [&](const std::wstring& name) {
         return equalsIgnoreCase(name, strAncestor);
     });
@@ -226,7 +227,7 @@ HRESULT ClassObject::GetMethod(LPCWSTR wszName, LONG, IWbemClassObject** ppInSig
     if (!wszName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     if (const auto failure = call.failure()) return call.finish(*failure);
     if (!state_.isClass) return call.finish(wbem(WBEM_E_ILLEGAL_OPERATION));
-    const MethodDef* method = state_.instance.definition().method(wszName);
+    const MethodDef* method = state_.instance().definition().method(wszName);
     if (!method) return call.finish(wbem(WBEM_E_NOT_FOUND));
     if (call.fires(Fault::Kind::NoObject)) return call.finish(S_OK);
     return call.finish(signatures(*method, ppInSignature, ppOutSignature));
@@ -243,7 +244,7 @@ HRESULT ClassObject::DeleteMethod(LPCWSTR wszName) {
 }
 
 HRESULT ClassObject::BeginMethodEnumeration(LONG) {
-    Call call("BeginMethodEnumeration", state_.instance.className());
+    Call call("BeginMethodEnumeration", state_.instance().className());
     if (!state_.isClass) return call.finish(wbem(WBEM_E_ILLEGAL_OPERATION));
     enumeratingMethods_ = true;
     nextMethod_ = 0;
@@ -252,12 +253,12 @@ HRESULT ClassObject::BeginMethodEnumeration(LONG) {
 
 HRESULT ClassObject::NextMethod(LONG, BSTR* pstrName, IWbemClassObject** ppInSignature,
                                 IWbemClassObject** ppOutSignature) {
-    Call call("NextMethod", state_.instance.className());
+    Call call("NextMethod", state_.instance().className());
     if (pstrName) *pstrName = nullptr;
     if (ppInSignature) *ppInSignature = nullptr;
     if (ppOutSignature) *ppOutSignature = nullptr;
     if (!enumeratingMethods_) return call.finish(wbem(WBEM_E_UNEXPECTED));
-    const auto& methods = state_.instance.definition().methods;
+    const auto& methods = state_.instance().definition().methods;
     if (nextMethod_ >= methods.size()) return call.finish(wbem(WBEM_S_NO_MORE_DATA));
     const MethodDef& method = methods[nextMethod_++];
     if (pstrName) {
@@ -268,7 +269,7 @@ HRESULT ClassObject::NextMethod(LONG, BSTR* pstrName, IWbemClassObject** ppInSig
 }
 
 HRESULT ClassObject::EndMethodEnumeration() {
-    Call call("EndMethodEnumeration", state_.instance.className());
+    Call call("EndMethodEnumeration", state_.instance().className());
     enumeratingMethods_ = false;
     return call.finish(S_OK);
 }
@@ -283,7 +284,7 @@ HRESULT ClassObject::GetMethodOrigin(LPCWSTR wszMethodName, BSTR* pstrClassName)
     Call call("GetMethodOrigin", textOf(wszMethodName));
     if (!wszMethodName || !pstrClassName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *pstrClassName = nullptr;
-    const MethodDef* method = state_.instance.definition().method(wszMethodName);
+    const MethodDef* method = state_.instance().definition().method(wszMethodName);
     if (!method) return call.finish(wbem(WBEM_E_NOT_FOUND));
     return call.finish(allocate(method->classOrigin, pstrClassName));
 }

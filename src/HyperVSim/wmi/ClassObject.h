@@ -1,4 +1,4 @@
-// IWbemClassObject over a copy of a model object: nothing it does reaches the repository.
+// IWbemClassObject over a model object that it treats as its own copy: nothing it does reaches the repository.
 #pragma once
 
 #include <cstddef>

@@ -26,8 +26,11 @@ HRESULT Enumerator::Next(LONG, ULONG uCount, IWbemClassObject** apObjects, ULONG
         return call.finish(uCount == 1 ? S_OK : wbem(WBEM_S_FALSE));
     }
     ULONG returned = 0;
-    while (returned < uCount && position_ < objects_.size())
-        handOut(makeObject<ClassObject>(objects_[position_++]), &apObjects[returned++]);
+    // A forward-only enumerator never goes back (no Reset, no Clone), so it gives its objects away.
+    while (returned < uCount && position_ < objects_.size()) {
+        ObjectState& object = objects_[position_++];
+        handOut(makeObject<ClassObject>(forwardOnly_ ? std::move(object) : object), &apObjects[returned++]);
+    }
     *puReturned = returned;
     return call.finish(returned == uCount ? S_OK : wbem(WBEM_S_FALSE));
 }

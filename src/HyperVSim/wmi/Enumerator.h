@@ -1,5 +1,5 @@
 // IEnumWbemClassObject over the result of one query, taken when the query ran. Each Next hands out new
-// objects: copies, never the host's own.
+// objects over the host's snapshots, each of which the client may change as its own copy.
 #pragma once
 
 #include <cstddef>

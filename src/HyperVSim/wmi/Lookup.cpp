@@ -40,9 +40,9 @@ ObjectLookup lookUpObject(std::wstring_view text) {
     if (path->keys.empty() && !path->singleton) return ObjectLookup{S_OK, ObjectState::ofClass(definition)};
     const auto identity = path->identity();
     return Host::instance().read([&](const HostState& state) {
-        const Instance* found = state.repository.find(identity);
+        Snapshot found = state.repository.snapshot(identity);
         if (!found) return failed(WBEM_E_NOT_FOUND);
-        return ObjectLookup{S_OK, ObjectState::ofStored(*found)};
+        return ObjectLookup{S_OK, ObjectState::ofStored(std::move(found))};
     });
 }
 
@@ -75,9 +75,9 @@ std::optional<wql::Literal> lookUpProperty(const ObjectState& object, std::wstri
         if (!value) return std::nullopt;
         return literalOf(*value);
     }
-    const CimValue* value = object.instance.get(name);
+    const CimValue* value = object.instance().get(name);
     if (!value) return std::nullopt;
-    if (const Value* substitute = object.instance.overrideFor(name)) return literalOfValue(*substitute);
+    if (const Value* substitute = object.instance().overrideFor(name)) return literalOfValue(*substitute);
     return literalOf(*value);
 }
 
@@ -102,8 +102,8 @@ QueryResult select(const wql::SelectQuery& query) {
     }
     return Host::instance().read([&](const HostState& state) {
         QueryResult result;
-        for (const Instance* instance : state.repository.ofClass(definition->name)) {
-            ObjectState object = ObjectState::ofStored(*instance);
+        for (auto& instance : state.repository.ofClass(definition->name)) {
+            ObjectState object = ObjectState::ofStored(std::move(instance));
             if (query.where) {
                 const auto lookup = [&](std::wstring_view name) { return lookUpProperty(object, name); };
                 if (wql::evaluate(*query.where, lookup) != wql::Match::Yes) continue;
@@ -131,10 +131,10 @@ Source sourceOf(std::wstring_view text) {
 }
 
 // Class definitions of the distinct classes among the objects (ClassDefsOnly).
-std::vector<ObjectState> classDefinitions(const std::vector<const Instance*>& instances) {
+std::vector<ObjectState> classDefinitions(const std::vector<Snapshot>& instances) {
     std::vector<ObjectState> result;
     std::vector<const ClassDef*> seen;
-    for (const Instance* instance : instances) {
+    for (const auto& instance : instances) {
         const ClassDef* definition = &instance->definition();
         if (std::find(seen.begin(), seen.end(), definition) != seen.end()) continue;
         seen.push_back(definition);
@@ -148,13 +148,14 @@ QueryResult association(const Source& source, bool classDefsOnly, Collect collec
     if (source.error < 0) return QueryResult{source.error, source.deferrable, {}};
     return Host::instance().read([&](const HostState& state) {
         if (!state.repository.find(source.identity)) return queryFailed(WBEM_E_NOT_FOUND, true);
-        const std::vector<const Instance*> found = collect(state.repository);
+        std::vector<Snapshot> found = collect(state.repository);
         QueryResult result;
         if (classDefsOnly) {
             result.objects = classDefinitions(found);
             return result;
         }
-        for (const Instance* instance : found) result.objects.push_back(ObjectState::ofStored(*instance));
+        result.objects.reserve(found.size());
+        for (auto& instance : found) result.objects.push_back(ObjectState::ofStored(std::move(instance)));
         return result;
     });
 }

@@ -32,7 +32,7 @@ ObjectState outputObject(const MethodDef& method, std::uint32_t returnValue,
     for (const auto& [name, value] : outputs) setOutput(out, name, value);
     ObjectState state = ObjectState::ofFresh(std::move(out));
     for (const auto& fault : faults) {
-        if (fault.kind == Fault::Kind::DeliverValue) state.instance.setOverride(fault.parameter, fault.value);
+        if (fault.kind == Fault::Kind::DeliverValue) state.edit().setOverride(fault.parameter, fault.value);
         if (fault.kind == Fault::Kind::OmitOutput) state.omitted.push_back(fault.parameter);
     }
     return state;
@@ -55,9 +55,9 @@ MethodRun runMethod(std::wstring_view pathText, std::wstring_view methodName, IW
     if (inParams) {
         const ClassObject* given = ClassObject::of(inParams);
         if (!given || given->state().isClass || !method->in ||
-            given->state().instance.definitionPtr() != method->in)
+            given->state().instance().definitionPtr() != method->in)
             return failed(WBEM_E_INVALID_METHOD_PARAMETERS);
-        parameters = given->state().instance;
+        parameters = given->state().instance();
     }
 
     for (const auto& fault : faults)

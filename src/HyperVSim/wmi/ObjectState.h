@@ -1,7 +1,13 @@
-// What an IWbemClassObject of the host carries: a copy of a model instance (for a class definition: its
-// defaults) and where it came from, which decides its system properties.
+// What an IWbemClassObject of the host carries: a model instance (for a class definition: its defaults) and
+// where it came from, which decides its system properties.
+//
+// An instance read from the host is the host's own immutable snapshot, shared by every object and enumerator
+// that hands it out; the first change (Put) gives the object a copy of its own. So each object behaves as an
+// independent copy, as in WMI, without a copy per query and per Next.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,21 +15,47 @@
 
 namespace HyperVSim {
 
-struct ObjectState {
-    Instance instance;
+class ObjectState {
+public:
     bool isClass = false;
     // Read from the host (not spawned by a client): __PATH, __SERVER and __NAMESPACE have values.
     bool stored = false;
     // Output parameters that a fault left out: Get answers WBEM_E_NOT_FOUND for them.
     std::vector<std::wstring> omitted;
 
-    static ObjectState ofStored(const Instance& instance) { return ObjectState{instance, false, true, {}}; }
+    static ObjectState ofStored(std::shared_ptr<const Instance> snapshot) {
+        ObjectState state(false, true);
+        state.shared_ = std::move(snapshot);
+        return state;
+    }
     // Parameter definitions and the empty class have no path; the served classes do.
     static ObjectState ofClass(std::shared_ptr<const ClassDef> definition) {
         const bool hasPath = !definition->isParameters && !definition->name.empty();
-        return ObjectState{Instance(std::move(definition)), true, hasPath, {}};
+        ObjectState state(true, hasPath);
+        state.own_.emplace(std::move(definition));
+        return state;
     }
-    static ObjectState ofFresh(Instance instance) { return ObjectState{std::move(instance), false, false, {}}; }
+    static ObjectState ofFresh(Instance instance) {
+        ObjectState state(false, false);
+        state.own_.emplace(std::move(instance));
+        return state;
+    }
+
+    const Instance& instance() const { return own_ ? *own_ : *shared_; }
+    // The instance to change: this object's own, copied from the shared snapshot on the first change.
+    Instance& edit() {
+        if (!own_) {
+            own_.emplace(*shared_);
+            shared_.reset();
+        }
+        return *own_;
+    }
+
+private:
+    ObjectState(bool isClassObject, bool isStored) : isClass(isClassObject), stored(isStored) {}
+
+    std::shared_ptr<const Instance> shared_;  // when own_ is empty
+    std::optional<Instance> own_;
 };
 
 }  // namespace HyperVSim

@@ -18,7 +18,7 @@ CimValue text(std::wstring value) {
 }
 
 CimValue valueOf(const ObjectState& object, std::wstring_view name) {
-    const ClassDef& definition = object.instance.definition();
+    const ClassDef& definition = object.instance().definition();
     const bool hasServer = object.stored;
     if (name == L"__GENUS") return CimValue::integer(CimType::Sint32, object.isClass ? 1 : 2);
     if (name == L"__CLASS") return text(definition.name);
@@ -31,13 +31,13 @@ CimValue valueOf(const ObjectState& object, std::wstring_view name) {
     if (name == L"__NAMESPACE") return text(hasServer ? hostNamespace : L"");
     if (name == L"__RELPATH") {
         if (object.isClass) return text(object.stored ? definition.name : std::wstring());
-        return text(object.instance.relativePath());
+        return text(object.instance().relativePath());
     }
     // __PATH
     if (!hasServer) return CimValue::null(CimType::String);
     if (object.isClass)
         return text(L"\\\\" + std::wstring(hostName) + L"\\" + hostNamespace + L":" + definition.name);
-    return text(object.instance.fullPath());
+    return text(object.instance().fullPath());
 }
 
 }  // namespace

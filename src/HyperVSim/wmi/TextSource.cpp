@@ -20,7 +20,7 @@ HRESULT checkFormat(ULONG format) {
 
 HRESULT TextSource::GetText(LONG, IWbemClassObject* pObj, ULONG uObjTextFormat, IWbemContext*, BSTR* strText) {
     const ClassObject* object = pObj ? ClassObject::of(pObj) : nullptr;
-    Call call("GetText", object ? object->state().instance.className() : std::wstring());
+    Call call("GetText", object ? object->state().instance().className() : std::wstring());
     if (!pObj || !strText) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *strText = nullptr;
     if (const auto failure = call.failure()) return call.finish(*failure);
@@ -30,7 +30,7 @@ HRESULT TextSource::GetText(LONG, IWbemClassObject* pObj, ULONG uObjTextFormat, 
     std::wstring text;
     try {
         const ObjectState& state = object->state();
-        text = toCimXml(state.instance, state.stored ? ObjectOrigin::Stored : ObjectOrigin::Spawned);
+        text = toCimXml(state.instance(), state.stored ? ObjectOrigin::Stored : ObjectOrigin::Spawned);
     } catch (const std::bad_alloc&) {
         return call.finish(wbem(WBEM_E_OUT_OF_MEMORY));
     } catch (const std::exception&) {

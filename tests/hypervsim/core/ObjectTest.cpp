@@ -217,6 +217,26 @@ TEST_F(ObjectTest, ObjectsAreCopiesThatNeverReachTheHost) {
     ASSERT_EQ(clone->Put(L"ElementName", 0, renamed.get(), 0), S_OK);
     EXPECT_EQ(text(fetched.get(), L"ElementName"), L"Default Switch");
     EXPECT_EQ(clone->CompareTo(0, fetched.get()), wbem(WBEM_S_DIFFERENT));
+
+    // Objects and enumerators share what the host had until one of them changes it.
+    for (const LONG flags :
+         {LONG{WBEM_FLAG_RETURN_IMMEDIATELY}, LONG{WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY}}) {
+        Ref<IEnumWbemClassObject> enumerator;
+        Ref<IWbemClassObject> first, again;
+        ULONG returned = 0;
+        ASSERT_EQ(execQuery(services.get(), L"select * from Msvm_VirtualEthernetSwitch", enumerator, flags), S_OK);
+        ASSERT_EQ(enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, first.out(), &returned), S_OK);
+        ASSERT_EQ(first->Put(L"ElementName", 0, renamed.get(), 0), S_OK);
+        if (enumerator->Reset() == S_OK) {
+            ASSERT_EQ(enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, again.out(), &returned), S_OK);
+            EXPECT_EQ(text(again.get(), L"ElementName"), L"Default Switch");
+        }
+        EXPECT_EQ(
+            text(queryAll(services.get(), L"select * from Msvm_VirtualEthernetSwitch")[0].get(), L"ElementName"),
+            L"Default Switch");
+    }
+    HyperVSim::Control::removeAllSwitches();
+    EXPECT_EQ(text(fetched.get(), L"ElementName"), L"Default Switch");
 }
 
 }  // namespace

@@ -99,6 +99,7 @@ TEST_F(AllocationFailureTest, EveryKindOfAllocationIsCounted) {
         armAllocationFailure(1);
         EXPECT_TRUE(testCase.failed()) << testCase.name;
         EXPECT_EQ(disarmAllocationFailure(), 1u) << testCase.name;
+        EXPECT_EQ(WinCompat::Testing::failedAllocation(), testCase.name);
     }
     EXPECT_EQ(WinCompat::Testing::liveCounts(), live);
 
@@ -115,6 +116,7 @@ TEST_F(AllocationFailureTest, InternalCopiesAreNotCountedSeparately) {
     SAFEARRAY* copy = nullptr;
     ASSERT_EQ(SafeArrayCopy(vector, &copy), S_OK);  // copies the strings inside too
     EXPECT_EQ(disarmAllocationFailure(), 1u);
+    EXPECT_EQ(WinCompat::Testing::failedAllocation(), "");
     SafeArrayDestroy(copy);
     SafeArrayDestroy(vector);
     SysFreeString(value);

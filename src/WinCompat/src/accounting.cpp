@@ -20,6 +20,7 @@ struct Injection {
     std::atomic<bool> armed{false};
     unsigned long failAt = 0;
     unsigned long counted = 0;
+    const char* failed = nullptr;  // the function whose allocation failed since arming
     bool anyModule = true;
     const void* moduleBase = nullptr;  // null with anyModule false: no module matches
 };
@@ -55,7 +56,7 @@ void objectDestroyed() {
     liveObjects.fetch_sub(1, std::memory_order_relaxed);
 }
 
-bool allocationAllowed(const void* caller) {
+bool allocationAllowed(const void* caller, const char* function) {
     Injection& state = injection();
     if (!state.armed.load(std::memory_order_acquire)) return true;
     bool anyModule = false;
@@ -74,8 +75,9 @@ bool allocationAllowed(const void* caller) {
     std::lock_guard lock(state.mutex);
     if (!state.armed.load(std::memory_order_relaxed)) return true;
     if (state.anyModule != anyModule || state.moduleBase != base) return true;  // re-armed meanwhile
-    ++state.counted;
-    return state.counted != state.failAt;
+    if (++state.counted != state.failAt) return true;
+    state.failed = function;
+    return false;
 }
 
 }  // namespace WinCompat::detail
@@ -103,6 +105,7 @@ void armAllocationFailure(unsigned long failAt, const void* module) {
     std::lock_guard lock(state.mutex);
     state.failAt = failAt;
     state.counted = 0;
+    state.failed = nullptr;
     state.anyModule = module == nullptr;
     state.moduleBase = base;
     state.armed.store(true, std::memory_order_release);
@@ -116,6 +119,12 @@ unsigned long disarmAllocationFailure() {
     state.counted = 0;
     state.failAt = 0;
     return counted;
+}
+
+std::string failedAllocation() {
+    detail::Injection& state = detail::injection();
+    std::lock_guard lock(state.mutex);
+    return state.failed ? state.failed : "";
 }
 
 void resetProcessSecurity() {

@@ -47,20 +47,20 @@ BSTR allocStringBytes(const void* bytes, UINT byteLength) {
 
 WINCOMPAT_API BSTR SysAllocString(const OLECHAR* psz) {
     if (psz == nullptr) return nullptr;
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return nullptr;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return nullptr;
     const std::size_t length = std::wcslen(psz);
     if (length > maxByteLength / sizeof(OLECHAR)) return nullptr;
     return WinCompat::detail::allocStringBytes(psz, static_cast<UINT>(length * sizeof(OLECHAR)));
 }
 
 WINCOMPAT_API BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return nullptr;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return nullptr;
     if (ui > maxByteLength / sizeof(OLECHAR)) return nullptr;
     return WinCompat::detail::allocStringBytes(strIn, static_cast<UINT>(ui * sizeof(OLECHAR)));
 }
 
 WINCOMPAT_API BSTR SysAllocStringByteLen(LPCSTR psz, UINT len) {
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return nullptr;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return nullptr;
     return WinCompat::detail::allocStringBytes(psz, len);
 }
 
@@ -87,7 +87,7 @@ WINCOMPAT_API HRESULT VarBstrCat(BSTR bstrLeft, BSTR bstrRight, LPBSTR pbstrResu
     const UINT left = SysStringByteLen(bstrLeft);
     const UINT right = SysStringByteLen(bstrRight);
     if (std::size_t{left} + right > maxByteLength) return E_OUTOFMEMORY;
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return E_OUTOFMEMORY;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return E_OUTOFMEMORY;
     BSTR result = allocateBytes(std::size_t{left} + right);
     if (result == nullptr) return E_OUTOFMEMORY;
     if (left != 0) std::memcpy(result, bstrLeft, left);

@@ -18,9 +18,9 @@ void arrayDestroyed();
 void objectCreated();
 void objectDestroyed();
 
-// Allocation-failure injection (accounting.cpp): counts one allocation made for `caller` when armed and
-// answers whether it may go ahead (false: fail it as if memory were exhausted).
-bool allocationAllowed(const void* caller);
+// Allocation-failure injection (accounting.cpp): counts one allocation that `function` makes for `caller` when
+// armed and answers whether it may go ahead (false: fail it as if memory were exhausted).
+bool allocationAllowed(const void* caller, const char* function);
 
 // Faults of the COM runtime calls (faults.cpp): true with `result` set when this call of `function` is
 // to fail.

@@ -214,13 +214,13 @@ HRESULT copyArray(SAFEARRAY* source, SAFEARRAY** result) {
 
 WINCOMPAT_API SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
     if (cDims == 0 || rgsabound == nullptr || elementSize(vt) == 0) return nullptr;
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return nullptr;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return nullptr;
     return create(vt, cDims, rgsabound);
 }
 
 WINCOMPAT_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
     if (elementSize(vt) == 0) return nullptr;
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return nullptr;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return nullptr;
     const SAFEARRAYBOUND bound{cElements, lLbound};
     return create(vt, 1, &bound);
 }
@@ -304,7 +304,7 @@ WINCOMPAT_API HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     if (ppsaOut == nullptr) return E_INVALIDARG;
     *ppsaOut = nullptr;
     if (psa == nullptr) return S_OK;
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return E_OUTOFMEMORY;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return E_OUTOFMEMORY;
     return WinCompat::detail::copyArray(psa, ppsaOut);
 }
 

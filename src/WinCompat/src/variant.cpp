@@ -67,6 +67,6 @@ WINCOMPAT_API HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvarg
     if (pvargDest == pvargSrc) return S_OK;
     const HRESULT cleared = VariantClear(pvargDest);
     if (FAILED(cleared)) return cleared;
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return E_OUTOFMEMORY;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return E_OUTOFMEMORY;
     return WinCompat::detail::copyVariant(pvargDest, pvargSrc);
 }

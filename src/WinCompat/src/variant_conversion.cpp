@@ -442,7 +442,7 @@ WINCOMPAT_API HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG*
     if (FAILED(hr)) return hr;
     hr = WinCompat::detail::validateVartype(vt);
     if (FAILED(hr)) return hr;
-    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER())) return E_OUTOFMEMORY;
+    if (!WinCompat::detail::allocationAllowed(WINCOMPAT_CALLER(), __func__)) return E_OUTOFMEMORY;
 
     VARIANT result;
     VariantInit(&result);

@@ -31,6 +31,9 @@ __attribute__((visibility("default"))) int comApartment();
 __attribute__((visibility("default"))) void armAllocationFailure(unsigned long failAt,
                                                                  const void* module = nullptr);
 __attribute__((visibility("default"))) unsigned long disarmAllocationFailure();
+// The function whose allocation failed since the last arming ("SysAllocString", "VarBstrCat", ...; the names
+// above), also after disarming; empty when the failing allocation was not reached.
+__attribute__((visibility("default"))) std::string failedAllocation();
 
 // Faults in the COM runtime: the named function ("CoInitializeEx", "CoInitializeSecurity",
 // "CoCreateInstance", "CoSetProxyBlanket", "CoCreateGuid") returns `result` on its `occurrence`-th call

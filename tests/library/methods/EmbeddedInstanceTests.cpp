@@ -4,16 +4,11 @@
 #include <vector>
 
 #include "MethodsTest.h"
-#include "Velmora/HResultError.h"
 #include "wmi/Bstr.h"
 #include "wmi/EmbeddedInstance.h"
 #include "wmi/MethodCall.h"
 #include "wmi/Query.h"
 #include "wmi/Variant.h"
-
-#ifndef _WIN32
-#include <WinCompat/Testing.h>
-#endif
 
 namespace VelmoraTest {
 namespace {
@@ -182,37 +177,6 @@ TEST_F(EmbeddedInstanceList, RefusedPutIsReportedAndReleasesTheList) {
     EXPECT_TRUE(sameLines(capturedLines(),
                           {info("Put value: ResourceSettings"), error("Put param failed, err= -2147217407")}));
 }
-
-#ifndef _WIN32
-// Every allocation of the list (the array, the copy of the text, the array's copy) that fails leaves by
-// HResultError with E_OUTOFMEMORY and leaves nothing behind (the stand-in's allocation failures).
-TEST_F(EmbeddedInstanceList, AllocationFailuresRaiseAndReleaseEverything) {
-    unsigned long failures = 0;
-    for (unsigned long failAt = 1; failAt < 50; ++failAt) {
-        bool raised = false;
-        EXPECT_TRUE(runInternal([&](const HyperV& hyperV) {
-            const ComPtr<IWbemClassObject> definition =
-                Velmora::getMethodParams(hyperV.managementServiceClass.get(), Bstr(L"ModifyResourceSettings"));
-            const ComPtr<IWbemClassObject> inParams = Velmora::spawnInstance(definition.get());
-            const Bstr property(L"ResourceSettings");
-            WinCompat::Testing::armAllocationFailure(
-                failAt, reinterpret_cast<const void*>(&Velmora::putEmbeddedInstanceList));
-            try {
-                Velmora::putEmbeddedInstanceList(inParams.get(), property, hyperV.managementService.get());
-            } catch (const Velmora::HResultError& e) {
-                raised = true;
-                EXPECT_EQ(e.hresult(), E_OUTOFMEMORY);
-            }
-            WinCompat::Testing::disarmAllocationFailure();
-            return true;
-        }));
-        expectNothingLive();
-        if (!raised) break;
-        ++failures;
-    }
-    EXPECT_GE(failures, 3u) << "the array, the copy of the text and the array's copy each allocate";
-}
-#endif
 
 // --- requestDefaultObject --------------------------------------------------------------------------
 

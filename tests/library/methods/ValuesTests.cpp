@@ -1,5 +1,5 @@
-// The values the library writes: each owns what it holds, arrays are deep copies, and allocations that
-// fail or array arguments that are refused leave by HResultError.
+// The values the library writes: each owns what it holds, arrays are deep copies, and array arguments that
+// are refused leave by HResultError.
 #include <string>
 
 #include "MethodsTest.h"
@@ -61,32 +61,6 @@ TEST_F(Values, RefusedArrayArgumentRaisesItsCode) {
         EXPECT_EQ(e.hresult(), E_INVALIDARG);
     }
 }
-
-#ifndef _WIN32
-// Each allocation of a value that fails raises E_OUTOFMEMORY and leaves nothing behind (the stand-in's
-// allocation failures: off Windows only).
-TEST_F(Values, FailedAllocationsRaiseOutOfMemory) {
-    const SafeArray source = Velmora::singleStringArray(L"kept");
-    const void* module = reinterpret_cast<const void*>(&Velmora::stringValue);
-    const auto raisesOutOfMemory = [&](unsigned long failAt, const auto& make) {
-        WinCompat::Testing::armAllocationFailure(failAt, module);
-        HRESULT code = S_OK;
-        try {
-            make();
-        } catch (const Velmora::HResultError& e) {
-            code = e.hresult();
-        }
-        WinCompat::Testing::disarmAllocationFailure();
-        return code == E_OUTOFMEMORY;
-    };
-
-    EXPECT_TRUE(raisesOutOfMemory(1, [] { Velmora::stringValue(L"vm1"); }));
-    EXPECT_TRUE(raisesOutOfMemory(1, [] { Velmora::singleStringArray(L"vm1"); }));
-    EXPECT_TRUE(raisesOutOfMemory(2, [] { Velmora::singleStringArray(L"vm1"); }));
-    EXPECT_TRUE(raisesOutOfMemory(1, [&] { Velmora::arrayValue(source.get()); }));
-    EXPECT_EQ(element(source.get(), 0), L"kept");
-}
-#endif
 
 }  // namespace
 }  // namespace VelmoraTest

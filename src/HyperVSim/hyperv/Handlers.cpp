@@ -1,6 +1,12 @@
 #include "hyperv/Handlers.h"
 
+#include "hyperv/ResourceAddition.h"
+
 namespace HyperVSim {
+
+std::vector<std::wstring> lookupKeys(const Instance& instance) {
+    return hyperv::resourceLookupKeys(instance);
+}
 
 void registerMethodHandlers(Host& host) {
     constexpr const wchar_t* service = L"Msvm_VirtualSystemManagementService";

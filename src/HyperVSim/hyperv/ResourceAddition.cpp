@@ -13,11 +13,30 @@ namespace HyperVSim::hyperv {
 namespace {
 
 // The machine being added to, and what it has already.
-struct Target {
+class Target {
+public:
+    Target(HostState& hostState, const Instance& systemSettings, const Instance& machine)
+        : state(hostState),
+          settings(systemSettings),
+          settingsIdentity(systemSettings.identity()),
+          machineId(hyperv::machineId(machine)),
+          machineName(machine.getString(L"ElementName").value_or(L"")) {}
+
     HostState& state;
-    std::wstring machineId;
-    std::wstring machineName;
-    std::vector<Snapshot> resources;
+    const Instance& settings;
+    const std::wstring settingsIdentity;
+    const std::wstring machineId;
+    const std::wstring machineName;
+
+    // Every resource of the machine. Only the checks that count resources walk them; the others look up
+    // what they need, so that adding the hundredth disk costs what adding the first did.
+    const std::vector<Snapshot>& resources() {
+        if (!resources_) resources_ = resourcesOf(state.repository, settings);
+        return *resources_;
+    }
+
+private:
+    std::optional<std::vector<Snapshot>> resources_;
 };
 
 using Prepared = std::variant<Instance, Rejection>;
@@ -35,22 +54,29 @@ std::wstring nameOf(const Instance& resource) {
     return inQuotes(name.empty() ? resource.getString(L"InstanceID").value_or(L"") : name);
 }
 
+bool isOwn(const Target& target, const Instance& resource) {
+    const Instance* settings = settingsOfResource(target.state.repository, resource);
+    return settings && settings->identity() == target.settingsIdentity;
+}
+
 // The machine's own resource that a path names; nullptr when it names anything else.
 const Instance* ownResource(const Target& target, std::wstring_view path) {
-    const std::wstring identity = identityOfPath(path);
-    if (identity.empty()) return nullptr;
-    for (const auto& resource : target.resources)
-        if (resource->identity() == identity) return resource.get();
-    return nullptr;
+    const Instance* found = target.state.repository.findByPath(path);
+    return found && isOwn(target, *found) ? found : nullptr;
 }
 
-bool hasParent(const Instance& resource, const Instance& parent) {
-    const auto path = resource.getString(L"Parent");
-    return path && identityOfPath(*path) == parent.identity();
+std::wstring parentKey(std::wstring_view identity) {
+    return L"parent:" + std::wstring(identity);
 }
 
-std::size_t countOf(const Target& target, ResourceKind kind) {
-    return static_cast<std::size_t>(std::count_if(target.resources.begin(), target.resources.end(),
+// The resources whose Parent names `parent`.
+std::vector<Snapshot> childrenOf(const Target& target, const Instance& parent) {
+    return target.state.repository.withKey(parentKey(parent.identity()));
+}
+
+std::size_t countOf(Target& target, ResourceKind kind) {
+    const auto& resources = target.resources();
+    return static_cast<std::size_t>(std::count_if(resources.begin(), resources.end(),
                                                   [kind](const Snapshot& r) { return resourceKind(*r) == kind; }));
 }
 
@@ -69,11 +95,19 @@ std::wstring firstHostResource(const Instance& resource) {
     return resources && !resources->empty() ? resources->front() : std::wstring();
 }
 
-// Windows compares file names without regard to case; the file system decides about links and aliases.
-bool sameFile(const std::wstring& a, const std::wstring& b) {
-    if (equalsIgnoreCase(a, b)) return true;
+// The names under which a disk's image file is found: as written (Windows compares file names without
+// regard to case) and, when the file exists, resolved (symbolic links, "..", relative paths).
+std::vector<std::wstring> imageKeys(const std::wstring& file) {
+    std::vector<std::wstring> keys;
+    if (file.empty()) return keys;
+    keys.push_back(L"image:" + foldCase(file));
     std::error_code error;
-    return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), error);
+    const auto resolved = std::filesystem::canonical(std::filesystem::path(file), error);
+    if (!error) {
+        auto key = L"image:" + foldCase(resolved.wstring());
+        if (key != keys.front()) keys.push_back(std::move(key));
+    }
+    return keys;
 }
 
 bool endsWithIgnoreCase(std::wstring_view text, std::wstring_view suffix) {
@@ -101,9 +135,9 @@ Prepared prepareDrive(Target& target, Instance resource, ResourceKind kind) {
     if (!slot || *slot >= slots)
         return invalid(L"The address " + inQuotes(address) + L" is not a location on " + nameOf(*controller) +
                        L", which has locations 0 to " + std::to_wstring(slots - 1) + L".");
-    for (const auto& other : target.resources)
-        if (isDrive(resourceKind(*other)) && hasParent(*other, *controller) &&
-            slotNumber(other->getString(L"AddressOnParent").value_or(L"")) == slot)
+    for (const auto& other : childrenOf(target, *controller))
+        if (isDrive(resourceKind(*other)) &&
+            slotNumber(other->getString(L"AddressOnParent").value_or(L"")) == slot && isOwn(target, *other))
             return invalid(L"Location " + address + L" of " + nameOf(*controller) + L" is already taken by " +
                            nameOf(*other) + L".");
     resource.setString(L"Parent", controller->fullPath());
@@ -112,16 +146,16 @@ Prepared prepareDrive(Target& target, Instance resource, ResourceKind kind) {
     return resource;
 }
 
-// Where the image is attached already, if anywhere on the host.
+// Where the image is attached already, if anywhere on the host: the name of the machine (empty for a disk
+// of no machine).
 std::optional<std::wstring> attachedTo(const HostState& state, const std::wstring& file) {
     const Repository& repository = state.repository;
-    for (const auto& disk : repository.ofClass(resourceSettingsBaseClass)) {
-        if (resourceKind(*disk) != ResourceKind::VirtualHardDisk || !sameFile(firstHostResource(*disk), file))
-            continue;
-        const Instance* settings = settingsOfResource(repository, *disk);
-        const Instance* machine = settings ? machineOfSettings(repository, *settings) : nullptr;
-        return machine ? machine->getString(L"ElementName").value_or(L"") : std::wstring();
-    }
+    for (const auto& key : imageKeys(file))
+        for (const auto& disk : repository.withKey(key)) {
+            const Instance* settings = settingsOfResource(repository, *disk);
+            const Instance* machine = settings ? machineOfSettings(repository, *settings) : nullptr;
+            return machine ? machine->getString(L"ElementName").value_or(L"") : std::wstring();
+        }
     return std::nullopt;
 }
 
@@ -131,8 +165,8 @@ Prepared prepareVirtualHardDisk(Target& target, Instance resource) {
     if (!drive || resourceKind(*drive) != ResourceKind::DiskDrive)
         return invalid(L"Cannot add the virtual hard disk: its Parent " + inQuotes(parentPath) +
                        L" is not a disk drive of virtual machine " + inQuotes(target.machineName) + L".");
-    for (const auto& other : target.resources)
-        if (resourceKind(*other) == ResourceKind::VirtualHardDisk && hasParent(*other, *drive))
+    for (const auto& other : childrenOf(target, *drive))
+        if (resourceKind(*other) == ResourceKind::VirtualHardDisk && isOwn(target, *other))
             return invalid(L"The disk drive " + nameOf(*drive) + L" already holds the virtual hard disk " +
                            inQuotes(firstHostResource(*other)) + L".");
     const std::wstring file = firstHostResource(resource);
@@ -171,8 +205,8 @@ Prepared prepareConnection(Target& target, Instance resource) {
         return invalid(L"Cannot add the Ethernet connection: its Parent " + inQuotes(parentPath) +
                        L" is not a network adapter of virtual machine " + inQuotes(target.machineName) + L".");
     // One connection per adapter: its InstanceID is derived from the adapter's.
-    for (const auto& other : target.resources)
-        if (resourceKind(*other) == ResourceKind::EthernetConnection && hasParent(*other, *adapter))
+    for (const auto& other : childrenOf(target, *adapter))
+        if (resourceKind(*other) == ResourceKind::EthernetConnection && isOwn(target, *other))
             return invalid(L"The network adapter " + nameOf(*adapter) + L" is already connected.");
     const std::wstring switchPath = firstHostResource(resource);
     const Instance* vswitch = target.state.repository.findByPath(switchPath);
@@ -219,13 +253,22 @@ Prepared prepare(Target& target, Instance resource) {
 
 }  // namespace
 
+std::vector<std::wstring> resourceLookupKeys(const Instance& resource) {
+    std::vector<std::wstring> keys;
+    if (!Schema::instance().derivesFrom(resource.className(), resourceSettingsBaseClass)) return keys;
+    if (const auto parent = resource.getString(L"Parent"))
+        if (auto identity = identityOfPath(*parent); !identity.empty()) keys.push_back(parentKey(identity));
+    if (resourceKind(resource) == ResourceKind::VirtualHardDisk)
+        for (auto& key : imageKeys(firstHostResource(resource))) keys.push_back(std::move(key));
+    return keys;
+}
+
 std::variant<std::wstring, Rejection> addResource(HostState& state, const Instance& systemSettings,
                                                   const Instance& requested) {
     const Instance* machine = machineOfSettings(state.repository, systemSettings);
     if (!machine)
         return invalid(L"The settings " + inQuotes(systemSettings.fullPath()) + L" belong to no virtual machine.");
-    Target target{state, machineId(*machine), machine->getString(L"ElementName").value_or(L""),
-                  resourcesOf(state.repository, systemSettings)};
+    Target target(state, systemSettings, *machine);
     auto prepared = prepare(target, requested);
     if (auto* rejection = std::get_if<Rejection>(&prepared)) return std::move(*rejection);
     return attachResource(state.repository, systemSettings, std::get<Instance>(std::move(prepared)));

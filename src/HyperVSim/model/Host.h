@@ -39,8 +39,11 @@ private:
 // Msvm_ConcreteJob.JobState values that handlers use.
 enum class JobState : std::uint16_t { Completed = 7, Exception = 10 };
 
+// The lookup keys that the Hyper-V model gives an instance (Repository::withKey).
+std::vector<std::wstring> lookupKeys(const Instance& instance);
+
 struct HostState {
-    Repository repository;
+    Repository repository{lookupKeys};
     GuidGenerator guids;
     // Whether a References query from allocation capabilities yields the Default template first.
     bool defaultTemplateFirst = true;

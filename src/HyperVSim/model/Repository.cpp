@@ -40,25 +40,44 @@ std::vector<std::wstring> referencedEnds(const std::vector<std::pair<std::size_t
 
 }  // namespace
 
+namespace {
+
+// Takes the record out of one ordered index and drops the index when it is left empty.
+template <class Map>
+void eraseFrom(Map& map, const typename Map::key_type& key, std::uint64_t sequence) {
+    const auto found = map.find(key);
+    if (found == map.end()) return;
+    found->second.erase(sequence);
+    if (found->second.empty()) map.erase(found);
+}
+
+}  // namespace
+
 void Repository::index(Record& record) {
     record.ends = referenceEnds(*record.instance);
     record.referenced = referencedEnds(record.ends);
-    byClass_[foldCase(record.instance->className())].emplace(record.sequence, &record);
-    for (const auto& end : record.referenced) byReferencedEnd_[end].emplace(record.sequence, &record);
+    record.keys = lookupKeys_ ? lookupKeys_(*record.instance) : std::vector<std::wstring>();
+    const std::wstring cls = foldCase(record.instance->className());
+    byClass_[cls].emplace(record.sequence, &record);
+    for (const auto& identity : record.referenced) {
+        End& end = byReferencedEnd_[identity];
+        end.all.emplace(record.sequence, &record);
+        end.byClass[cls].emplace(record.sequence, &record);
+    }
+    for (const auto& key : record.keys) byKey_[key].emplace(record.sequence, &record);
 }
 
 void Repository::unindex(const Record& record) {
-    const auto cls = byClass_.find(foldCase(record.instance->className()));
-    if (cls != byClass_.end()) {
-        cls->second.erase(record.sequence);
-        if (cls->second.empty()) byClass_.erase(cls);
-    }
-    for (const auto& end : record.referenced) {
-        const auto found = byReferencedEnd_.find(end);
+    const std::wstring cls = foldCase(record.instance->className());
+    eraseFrom(byClass_, cls, record.sequence);
+    for (const auto& identity : record.referenced) {
+        const auto found = byReferencedEnd_.find(identity);
         if (found == byReferencedEnd_.end()) continue;
-        found->second.erase(record.sequence);
-        if (found->second.empty()) byReferencedEnd_.erase(found);
+        found->second.all.erase(record.sequence);
+        eraseFrom(found->second.byClass, cls, record.sequence);
+        if (found->second.all.empty()) byReferencedEnd_.erase(found);
     }
+    for (const auto& key : record.keys) eraseFrom(byKey_, key, record.sequence);
 }
 
 bool Repository::put(Instance instance) {
@@ -93,6 +112,7 @@ void Repository::clear() {
     records_.clear();
     byClass_.clear();
     byReferencedEnd_.clear();
+    byKey_.clear();
     nextSequence_ = 1;
 }
 
@@ -139,24 +159,42 @@ std::vector<Snapshot> Repository::ofClass(std::wstring_view className) const {
     return result;
 }
 
+std::vector<Snapshot> Repository::withKey(std::wstring_view key) const {
+    std::vector<Snapshot> result;
+    const auto found = byKey_.find(std::wstring(key));
+    if (found == byKey_.end()) return result;
+    for (const auto& entry : found->second) result.push_back(entry.second->instance);
+    return result;
+}
+
 std::vector<const Repository::Record*> Repository::referencing(std::wstring_view identity,
                                                                std::wstring_view resultClass,
                                                                std::wstring_view role) const {
-    std::vector<const Record*> result;
+    std::vector<const Record*> candidates;
     const auto found = byReferencedEnd_.find(std::wstring(identity));
-    if (found == byReferencedEnd_.end()) return result;
-    const auto& schema = Schema::instance();
-    for (const auto& [sequence, record] : found->second) {
-        const Instance& association = *record->instance;
-        if (!resultClass.empty() && !schema.derivesFrom(association.className(), resultClass)) continue;
-        if (!role.empty()) {
-            const auto& properties = association.definition().properties;
-            const bool through = std::any_of(record->ends.begin(), record->ends.end(), [&](const auto& end) {
-                return end.second == identity && equalsIgnoreCase(properties[end.first].name, role);
-            });
-            if (!through) continue;
+    if (found == byReferencedEnd_.end()) return candidates;
+    const End& end = found->second;
+    if (resultClass.empty()) {
+        for (const auto& entry : end.all) candidates.push_back(entry.second);
+    } else {
+        // Only the associations of the wanted classes: an object with many associations of one class
+        // (a machine's settings and their components) is cheap to ask about its others.
+        std::size_t classesFound = 0;
+        for (const auto& [cls, records] : end.byClass) {
+            if (!Schema::instance().derivesFrom(cls, resultClass)) continue;
+            ++classesFound;
+            for (const auto& entry : records) candidates.push_back(entry.second);
         }
-        result.push_back(record);
+        if (classesFound > 1) std::sort(candidates.begin(), candidates.end(), Record::bySequence);
+    }
+    if (role.empty()) return candidates;
+    std::vector<const Record*> result;
+    for (const Record* record : candidates) {
+        const auto& properties = record->instance->definition().properties;
+        const bool through = std::any_of(record->ends.begin(), record->ends.end(), [&](const auto& reference) {
+            return reference.second == identity && equalsIgnoreCase(properties[reference.first].name, role);
+        });
+        if (through) result.push_back(record);
     }
     return result;
 }

@@ -1,6 +1,8 @@
 // The instances of the host, keyed by canonical identity, with an index by class (so that a query of one
-// class costs only that class's instances) and association instances indexed by each end they reference
-// (so that Associators/References queries cost only their result). Enumeration follows insertion order.
+// class costs only that class's instances), association instances indexed by each end they reference and by
+// their class (so that Associators/References queries cost only their result, however many other
+// associations the end has), and instances indexed by the lookup keys that the model gives them (so that
+// finding, say, the disk that names a file costs no walk). Enumeration follows insertion order.
 //
 // Each stored instance is an immutable snapshot: a change stores a new one in its place. Readers keep the
 // snapshots they were given (shared, not copied) for as long as they need them, also after the host has
@@ -22,8 +24,13 @@ namespace HyperVSim {
 
 using Snapshot = std::shared_ptr<const Instance>;
 
+// The further keys under which an instance can be found with Repository::withKey; none for most.
+using LookupKeys = std::vector<std::wstring> (*)(const Instance& instance);
+
 class Repository {
 public:
+    explicit Repository(LookupKeys lookupKeys = nullptr) : lookupKeys_(lookupKeys) {}
+
     // Stores the instance, replacing one of the same identity (which keeps its place in enumeration
     // order). Returns false when the instance lacks a key.
     bool put(Instance instance);
@@ -38,6 +45,8 @@ public:
 
     // Every instance, in insertion order.
     std::vector<Snapshot> all() const;
+    // Instances that have `key` among their lookup keys, in insertion order.
+    std::vector<Snapshot> withKey(std::wstring_view key) const;
     // Instances of the class and its subclasses, in insertion order.
     std::vector<Snapshot> ofClass(std::wstring_view className) const;
 
@@ -60,6 +69,7 @@ private:
         std::vector<std::wstring> referenced;  // identities this association references
         // (property index, identity) of each reference, parsed once here rather than on every query.
         std::vector<std::pair<std::size_t, std::wstring>> ends;
+        std::vector<std::wstring> keys;
 
         static bool bySequence(const Record* a, const Record* b) { return a->sequence < b->sequence; }
     };
@@ -69,10 +79,19 @@ private:
     void index(Record& record);
     void unindex(const Record& record);
 
+    using Ordered = std::map<std::uint64_t, const Record*>;  // by sequence
+    // The associations that reference one identity: all of them, and by (lower-case) class.
+    struct End {
+        Ordered all;
+        std::unordered_map<std::wstring, Ordered> byClass;
+    };
+
+    LookupKeys lookupKeys_;
     std::uint64_t nextSequence_ = 1;
-    std::unordered_map<std::wstring, std::unique_ptr<Record>> records_;                         // by identity
-    std::unordered_map<std::wstring, std::map<std::uint64_t, const Record*>> byClass_;          // lower-case
-    std::unordered_map<std::wstring, std::map<std::uint64_t, const Record*>> byReferencedEnd_;  // identity
+    std::unordered_map<std::wstring, std::unique_ptr<Record>> records_;  // by identity
+    std::unordered_map<std::wstring, Ordered> byClass_;                  // lower-case
+    std::unordered_map<std::wstring, End> byReferencedEnd_;              // identity
+    std::unordered_map<std::wstring, Ordered> byKey_;
 };
 
 // The identity of an object path text; empty when it does not parse or names no keys.

@@ -189,6 +189,21 @@ TEST_F(AddResourceTest, DisksNeedAnEmptyDriveAndAnUnattachedImageFile) {
     const std::wstring otherDrive =
         added(drive(otherSettings, resourcesOf(other, L"Emulated IDE Controller")[0], L"0"));
     expectRefused(disk(otherSettings, otherDrive, file), 32774, L"is already attached to virtual machine 'vm1'");
+
+    // Other names of the same file are the same file.
+    fs::create_directories(folder / "sub");
+    fs::create_symlink(fs::path(file), folder / "link.vhdx");
+    for (const fs::path& alias : {folder / "sub" / ".." / "shared.vhdx", folder / "link.vhdx"})
+        expectRefused(disk(otherSettings, otherDrive, alias.wstring()), 32774, L"is already attached");
+
+    // A machine's removal frees its images.
+    ASSERT_EQ(destroy(machine).returnValue(), 4096);
+    added(disk(otherSettings, otherDrive, (folder / "link.vhdx").wstring()));
+    const std::wstring third = defineMachine(L"third", 1);
+    const std::wstring thirdDrive =
+        added(drive(settingsPathOf(third), resourcesOf(third, L"Emulated IDE Controller")[0], L"0"));
+    expectRefused(disk(settingsPathOf(third), thirdDrive, file), 32774,
+                  L"is already attached to virtual machine 'other'");
 }
 
 TEST_F(AddResourceTest, ConnectionsNeedAnAdapterOfTheMachineAndASwitch) {

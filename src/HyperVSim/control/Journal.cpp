@@ -7,11 +7,12 @@ Journal& Journal::instance() {
     return journal;
 }
 
-void Journal::record(std::string operation, std::wstring argument, std::int32_t result) {
+void Journal::record(std::string_view operation, std::wstring_view argument, std::int32_t result) {
     if (!enabled_.load()) return;
+    JournalEntry entry{std::string(operation), std::wstring(argument), result};
     std::lock_guard lock(mutex_);
     if (entries_.size() == capacity) entries_.pop_front();
-    entries_.push_back(JournalEntry{std::move(operation), std::move(argument), result});
+    entries_.push_back(std::move(entry));
 }
 
 std::vector<JournalEntry> Journal::entries() const {

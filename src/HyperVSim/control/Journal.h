@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "HyperVSim/Control.h"
@@ -19,7 +20,8 @@ public:
 
     static Journal& instance();
 
-    void record(std::string operation, std::wstring argument, std::int32_t result);
+    // Copies the texts only while the journal is on.
+    void record(std::string_view operation, std::wstring_view argument, std::int32_t result);
     std::vector<JournalEntry> entries() const;
     void clear();
     void enable(bool enabled) { enabled_.store(enabled); }

@@ -41,6 +41,7 @@ bool Instance::set(std::wstring_view name, CimValue value) {
     if (value.type() != property.type || value.isArray() != property.isArray) return false;
     values_[index] = std::move(value);
     explicit_[index] = true;
+    if (property.key) rememberedPath_.clear();
     return true;
 }
 
@@ -103,17 +104,22 @@ std::optional<std::vector<std::wstring>> Instance::getStrings(std::wstring_view 
 }
 
 void Instance::setOverride(std::wstring_view name, const Value& value) {
-    overrides_[foldCase(name)] = value;
+    const std::size_t index = indexOf(name);
+    if (index == npos) return;
+    if (overrides_.empty()) overrides_.resize(values_.size());
+    overrides_[index] = value;
 }
 
 const Value* Instance::overrideFor(std::wstring_view name) const {
     if (overrides_.empty()) return nullptr;
-    const auto found = overrides_.find(foldCase(name));
-    return found == overrides_.end() ? nullptr : &found->second;
+    const std::size_t index = indexOf(name);
+    return index == npos || !overrides_[index] ? nullptr : &*overrides_[index];
 }
 
 void Instance::clearOverride(std::wstring_view name) {
-    if (!overrides_.empty()) overrides_.erase(foldCase(name));
+    if (overrides_.empty()) return;
+    const std::size_t index = indexOf(name);
+    if (index != npos) overrides_[index].reset();
 }
 
 namespace {
@@ -144,8 +150,14 @@ std::wstring Instance::relativePath() const {
 }
 
 std::wstring Instance::fullPath() const {
+    if (!rememberedPath_.empty()) return rememberedPath_;
     const auto path = definition_ ? pathOf(*this) : std::nullopt;
     return path ? path->full(hostName, L"root\\virtualization\\v2") : std::wstring();
+}
+
+void Instance::rememberPath() {
+    rememberedPath_.clear();
+    rememberedPath_ = fullPath();
 }
 
 std::wstring Instance::identity() const {

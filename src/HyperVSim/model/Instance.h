@@ -2,7 +2,6 @@
 // them were set explicitly (the others still carry the class default: PROPAGATED in CIM-XML).
 #pragma once
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,11 +43,11 @@ public:
     std::optional<bool> getBoolean(std::wstring_view name) const;
     std::optional<std::vector<std::wstring>> getStrings(std::wstring_view name) const;
 
-    // Raw override values: Get delivers these instead of the typed values (Control::addMemory).
+    // Raw override values: Get delivers these instead of the typed values (Control::addMemory). Only
+    // properties of the class can have one.
     void setOverride(std::wstring_view name, const Value& value);
     const Value* overrideFor(std::wstring_view name) const;
     void clearOverride(std::wstring_view name);
-    bool hasOverrides() const { return !overrides_.empty(); }
 
     // Whether every key property has a value.
     bool hasKeys() const;
@@ -57,6 +56,9 @@ public:
     std::wstring relativePath() const;
     // `\\HVSIM01\root\virtualization\v2:` + relativePath(); empty when a key is missing.
     std::wstring fullPath() const;
+    // Keeps fullPath() as it is now, so that reading it costs no formatting (the repository does this for
+    // what it stores, which every query reads); a change of a key forgets it.
+    void rememberPath();
     // Canonical identity for lookups (case-insensitive class and key names and values); empty when a key
     // is missing.
     std::wstring identity() const;
@@ -69,7 +71,10 @@ private:
     std::shared_ptr<const ClassDef> definition_;
     std::vector<CimValue> values_;
     std::vector<bool> explicit_;
-    std::map<std::wstring, Value> overrides_;  // by lower-case name
+    std::wstring rememberedPath_;
+    // By property index, as values_; empty while the instance has none. Kept beside the values rather than
+    // in a map by name, so that reading one costs no walk through scattered nodes.
+    std::vector<std::optional<Value>> overrides_;
 };
 
 }  // namespace HyperVSim

@@ -244,7 +244,10 @@ HRESULT storeElement(const CimElement& element, VARTYPE vt, VARIANT& out) {
             out.dblVal = std::get<double>(element);
             return S_OK;
         default: {
-            const std::wstring text = elementText(element);
+            // Text elements go into the BSTR as they are; only numbers and flags are written out first.
+            const auto* stored = std::get_if<std::wstring>(&element);
+            const std::wstring written = stored ? std::wstring() : elementText(element);
+            const std::wstring& text = stored ? *stored : written;
             out.bstrVal = SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
             if (!out.bstrVal) {
                 out.vt = VT_EMPTY;
@@ -335,90 +338,113 @@ bool isTextType(CimType type) {
 
 CimValue CimValue::string(std::wstring text, CimType type) {
     CimValue value(type, false);
-    value.elements_ = std::vector<CimElement>{std::move(text)};
+    value.elements_ = CimElement{std::move(text)};
     return value;
 }
 
 CimValue CimValue::boolean(bool flag) {
     CimValue value(CimType::Boolean, false);
-    value.elements_ = std::vector<CimElement>{flag};
+    value.elements_ = CimElement{flag};
     return value;
 }
 
 CimValue CimValue::integer(CimType type, std::int64_t number) {
     CimValue value(type, false);
     if (type == CimType::Uint64)
-        value.elements_ = std::vector<CimElement>{static_cast<std::uint64_t>(number)};
+        value.elements_ = CimElement{static_cast<std::uint64_t>(number)};
     else
-        value.elements_ = std::vector<CimElement>{number};
+        value.elements_ = CimElement{number};
     return value;
 }
 
 CimValue CimValue::uint64(std::uint64_t number) {
     CimValue value(CimType::Uint64, false);
-    value.elements_ = std::vector<CimElement>{number};
+    value.elements_ = CimElement{number};
     return value;
 }
 
 CimValue CimValue::stringArray(std::vector<std::wstring> texts, CimType type) {
     CimValue value(type, true);
-    value.elements_.emplace();
-    for (auto& text : texts) value.elements_->emplace_back(std::move(text));
+    std::vector<CimElement> elements;
+    for (auto& text : texts) elements.emplace_back(std::move(text));
+    value.assign(std::move(elements));
     return value;
 }
 
 CimValue CimValue::integerArray(CimType type, const std::vector<std::int64_t>& numbers) {
     CimValue value(type, true);
-    value.elements_.emplace();
-    for (const auto number : numbers) value.elements_->push_back(integer(type, number).elements().front());
+    std::vector<CimElement> elements;
+    for (const auto number : numbers) elements.push_back(integer(type, number).elements().front());
+    value.assign(std::move(elements));
     return value;
 }
 
-const std::vector<CimElement>& CimValue::elements() const {
-    static const std::vector<CimElement> none;
-    return elements_ ? *elements_ : none;
+void CimValue::assign(std::vector<CimElement> elements) {
+    if (!isArray_ && elements.size() == 1)
+        elements_ = std::move(elements.front());
+    else
+        elements_ = std::move(elements);
 }
 
+std::span<const CimElement> CimValue::elements() const {
+    if (const auto* one = std::get_if<CimElement>(&elements_)) return {one, 1};
+    if (const auto* many = std::get_if<std::vector<CimElement>>(&elements_)) return *many;
+    return {};
+}
+
+namespace {
+
+// The element of a scalar that has one; nullptr for NULL and arrays.
+const CimElement* scalarElement(bool isArray, const std::span<const CimElement> elements) {
+    return !isArray && elements.size() == 1 ? &elements.front() : nullptr;
+}
+
+}  // namespace
+
 std::optional<std::wstring> CimValue::asString() const {
-    if (isArray_ || !elements_ || elements_->size() != 1) return std::nullopt;
-    if (const auto* text = std::get_if<std::wstring>(&elements_->front())) return *text;
+    const CimElement* element = scalarElement(isArray_, elements());
+    if (!element) return std::nullopt;
+    if (const auto* text = std::get_if<std::wstring>(element)) return *text;
     return std::nullopt;
 }
 
 std::optional<bool> CimValue::asBoolean() const {
-    if (isArray_ || !elements_ || elements_->size() != 1) return std::nullopt;
-    if (const auto* flag = std::get_if<bool>(&elements_->front())) return *flag;
+    const CimElement* element = scalarElement(isArray_, elements());
+    if (!element) return std::nullopt;
+    if (const auto* flag = std::get_if<bool>(element)) return *flag;
     return std::nullopt;
 }
 
 std::optional<std::int64_t> CimValue::asInteger() const {
-    if (isArray_ || !elements_ || elements_->size() != 1) return std::nullopt;
-    if (const auto* number = std::get_if<std::int64_t>(&elements_->front())) return *number;
-    if (const auto* number = std::get_if<std::uint64_t>(&elements_->front()))
+    const CimElement* element = scalarElement(isArray_, elements());
+    if (!element) return std::nullopt;
+    if (const auto* number = std::get_if<std::int64_t>(element)) return *number;
+    if (const auto* number = std::get_if<std::uint64_t>(element))
         if (*number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
             return static_cast<std::int64_t>(*number);
     return std::nullopt;
 }
 
 std::optional<std::uint64_t> CimValue::asUnsigned() const {
-    if (isArray_ || !elements_ || elements_->size() != 1) return std::nullopt;
-    if (const auto* number = std::get_if<std::uint64_t>(&elements_->front())) return *number;
-    if (const auto* number = std::get_if<std::int64_t>(&elements_->front()))
+    const CimElement* element = scalarElement(isArray_, elements());
+    if (!element) return std::nullopt;
+    if (const auto* number = std::get_if<std::uint64_t>(element)) return *number;
+    if (const auto* number = std::get_if<std::int64_t>(element))
         if (*number >= 0) return static_cast<std::uint64_t>(*number);
     return std::nullopt;
 }
 
 std::optional<std::vector<std::wstring>> CimValue::asStringArray() const {
-    if (!isArray_ || !elements_ || !isTextType(type_)) return std::nullopt;
+    if (!isArray_ || isNull() || !isTextType(type_)) return std::nullopt;
     std::vector<std::wstring> texts;
-    for (const auto& element : *elements_) texts.push_back(std::get<std::wstring>(element));
+    for (const auto& element : elements()) texts.push_back(std::get<std::wstring>(element));
     return texts;
 }
 
 std::optional<std::vector<std::wstring>> CimValue::toText() const {
-    if (!elements_) return std::nullopt;
+    if (isNull()) return std::nullopt;
     std::vector<std::wstring> texts;
-    for (const auto& element : *elements_) texts.push_back(elementText(element));
+    for (const auto& element : elements()) texts.push_back(elementText(element));
     return texts;
 }
 
@@ -427,29 +453,31 @@ std::optional<CimValue> CimValue::fromText(CimType type, bool isArray,
     CimValue value(type, isArray);
     if (!texts) return value;
     if (!isArray && texts->size() != 1) return std::nullopt;
-    value.elements_.emplace();
+    std::vector<CimElement> elements;
     for (const auto& text : *texts) {
         auto element = elementFromText(type, text);
         if (!element) return std::nullopt;
-        value.elements_->push_back(std::move(*element));
+        elements.push_back(std::move(*element));
     }
+    value.assign(std::move(elements));
     return value;
 }
 
 HRESULT CimValue::toVariant(VARIANT* out) const {
     VariantInit(out);
-    if (!elements_) {
+    if (isNull()) {
         out->vt = VT_NULL;
         return S_OK;
     }
     const VARTYPE vt = elementVarType(type_);
-    if (!isArray_) return storeElement(elements_->front(), vt, *out);
+    const auto elements = this->elements();
+    if (!isArray_) return storeElement(elements.front(), vt, *out);
 
-    OwnedSafeArray array(SafeArrayCreateVector(vt, 0, static_cast<ULONG>(elements_->size())));
+    OwnedSafeArray array(SafeArrayCreateVector(vt, 0, static_cast<ULONG>(elements.size())));
     if (!array.get()) return E_OUTOFMEMORY;
-    for (std::size_t i = 0; i < elements_->size(); ++i) {
+    for (std::size_t i = 0; i < elements.size(); ++i) {
         OwnedVariant element;
-        const HRESULT stored = storeElement((*elements_)[i], vt, *element.get());
+        const HRESULT stored = storeElement(elements[i], vt, *element.get());
         if (stored < 0) return stored;
         LONG index = static_cast<LONG>(i);
         // SafeArrayPutElement copies: a BSTR is passed by value, everything else by address.
@@ -472,11 +500,10 @@ HRESULT CimValue::fromVariant(const VARIANT& in, CimType type, bool isArray, Cim
     if (in.vt & VT_BYREF) return wbem(WBEM_E_TYPE_MISMATCH);
     const bool inputIsArray = (in.vt & VT_ARRAY) != 0;
     if (inputIsArray != isArray) return wbem(WBEM_E_TYPE_MISMATCH);
-    value.elements_.emplace();
     if (!isArray) {
         auto element = convertElement(in.vt, &in.llVal, type);
         if (!element) return wbem(WBEM_E_TYPE_MISMATCH);
-        value.elements_->push_back(std::move(*element));
+        value.elements_ = std::move(*element);
         out = std::move(value);
         return S_OK;
     }
@@ -488,6 +515,7 @@ HRESULT CimValue::fromVariant(const VARIANT& in, CimType type, bool isArray, Cim
     if (SafeArrayGetLBound(array, 1, &lower) < 0 || SafeArrayGetUBound(array, 1, &upper) < 0)
         return wbem(WBEM_E_TYPE_MISMATCH);
     const LONG count = upper - lower + 1;
+    std::vector<CimElement> elements;
     if (count > 0) {
         SafeArrayData access(array);
         if (!access.data()) return wbem(WBEM_E_TYPE_MISMATCH);
@@ -496,9 +524,10 @@ HRESULT CimValue::fromVariant(const VARIANT& in, CimType type, bool isArray, Cim
         for (LONG i = 0; i < count; ++i) {
             auto element = convertElement(elementVt, bytes + static_cast<std::size_t>(i) * size, type);
             if (!element) return wbem(WBEM_E_TYPE_MISMATCH);
-            value.elements_->push_back(std::move(*element));
+            elements.push_back(std::move(*element));
         }
     }
+    value.assign(std::move(elements));
     out = std::move(value);
     return S_OK;
 }

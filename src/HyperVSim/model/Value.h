@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -60,8 +61,8 @@ public:
 
     CimType type() const { return type_; }
     bool isArray() const { return isArray_; }
-    bool isNull() const { return !elements_.has_value(); }
-    const std::vector<CimElement>& elements() const;  // empty for NULL
+    bool isNull() const { return std::holds_alternative<std::monostate>(elements_); }
+    std::span<const CimElement> elements() const;  // empty for NULL
 
     // Convenience reads; each gives nullopt when the value is NULL or of another kind.
     std::optional<std::wstring> asString() const;
@@ -85,9 +86,14 @@ public:
     bool operator==(const CimValue&) const = default;
 
 private:
+    // Stores the elements: a scalar's one in place, an array's in a vector.
+    void assign(std::vector<CimElement> elements);
+
     CimType type_ = CimType::String;
     bool isArray_ = false;
-    std::optional<std::vector<CimElement>> elements_;
+    // NULL, a scalar's element, or an array's elements. A scalar is held in place: reading one (what
+    // nearly every Get does) then costs no visit to memory of its own.
+    std::variant<std::monostate, CimElement, std::vector<CimElement>> elements_;
 };
 
 // The VARIANT of a raw override value (Control's Value: what a property delivers whatever its schema says).

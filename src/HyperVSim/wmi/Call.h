@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,10 +19,19 @@ namespace HyperVSim {
 
 class Call {
 public:
-    Call(const char* operation, std::wstring argument)
+    // The argument is borrowed (it must outlive the call: a member of the object called, the caller's own
+    // text) or, given as a temporary, kept; the journal copies it only while it records.
+    Call(const char* operation, std::wstring_view argument)
+        : operation_(operation), argument_(argument), faults_(FaultPlan::instance().match(operation_, argument_)) {}
+    Call(const char* operation, const wchar_t* argument)
+        : Call(operation, argument ? std::wstring_view(argument) : std::wstring_view()) {}
+    Call(const char* operation, std::wstring&& argument)
         : operation_(operation),
-          argument_(std::move(argument)),
+          kept_(std::move(argument)),
+          argument_(kept_),
           faults_(FaultPlan::instance().match(operation_, argument_)) {}
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
 
     const std::vector<Fault>& faults() const { return faults_; }
     // The first firing rule of that kind, or nullptr.
@@ -49,13 +59,14 @@ public:
     }
 
     HRESULT finish(HRESULT result) {
-        Journal::instance().record(operation_, std::move(argument_), result);
+        Journal::instance().record(operation_, argument_, result);
         return result;
     }
 
 private:
-    std::string operation_;
-    std::wstring argument_;
+    std::string_view operation_;
+    std::wstring kept_;
+    std::wstring_view argument_;
     std::vector<Fault> faults_;
 };
 

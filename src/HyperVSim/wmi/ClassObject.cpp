@@ -54,7 +54,7 @@ HRESULT ClassObject::deliver(std::wstring_view name, const Value* substitute, VA
 }
 
 HRESULT ClassObject::Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE* pType, LONG* plFlavor) {
-    Call call("Get", textOf(wszName));
+    Call call("Get", wszName);
     if (!wszName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     const auto failure = call.failure();
     if (failure && *failure < 0) return call.finish(*failure);
@@ -66,7 +66,7 @@ HRESULT ClassObject::Get(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE* pType, L
 }
 
 HRESULT ClassObject::Put(LPCWSTR wszName, LONG, VARIANT* pVal, CIMTYPE) {
-    Call call("Put", textOf(wszName));
+    Call call("Put", wszName);
     if (!wszName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     if (const auto failure = call.failure()) return call.finish(*failure);
     if (isSystemPropertyName(wszName)) return call.finish(wbem(WBEM_E_READ_ONLY));
@@ -90,7 +90,7 @@ HRESULT ClassObject::GetQualifierSet(IWbemQualifierSet** ppQualSet) {
 }
 
 HRESULT ClassObject::Delete(LPCWSTR wszName) {
-    Call call("Delete", textOf(wszName));
+    Call call("Delete", wszName);
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
 
@@ -139,7 +139,7 @@ HRESULT ClassObject::EndEnumeration() {
 }
 
 HRESULT ClassObject::GetPropertyQualifierSet(LPCWSTR wszProperty, IWbemQualifierSet** ppQualSet) {
-    Call call("GetPropertyQualifierSet", textOf(wszProperty));
+    Call call("GetPropertyQualifierSet", wszProperty);
     if (ppQualSet) *ppQualSet = nullptr;
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
@@ -191,7 +191,7 @@ HRESULT ClassObject::CompareTo(LONG, IWbemClassObject* pCompareTo) {
 }
 
 HRESULT ClassObject::GetPropertyOrigin(LPCWSTR wszName, BSTR* pstrClassName) {
-    Call call("GetPropertyOrigin", textOf(wszName));
+    Call call("GetPropertyOrigin", wszName);
     if (!wszName || !pstrClassName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *pstrClassName = nullptr;
     if (isSystemPropertyName(wszName)) {
@@ -204,7 +204,7 @@ HRESULT ClassObject::GetPropertyOrigin(LPCWSTR wszName, BSTR* pstrClassName) {
 }
 
 HRESULT ClassObject::InheritsFrom(LPCWSTR strAncestor) {
-    Call call("InheritsFrom", textOf(strAncestor));
+    Call call("InheritsFrom", strAncestor);
     if (!strAncestor) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     const auto& derivation = state_.instance().definition().derivation;
     const bool inherits = std::any_of(derivation.begin(), derivation.end(), [&](const std::wstring& name) {
@@ -221,7 +221,7 @@ HRESULT ClassObject::signatures(const MethodDef& method, IWbemClassObject** ppIn
 
 HRESULT ClassObject::GetMethod(LPCWSTR wszName, LONG, IWbemClassObject** ppInSignature,
                                IWbemClassObject** ppOutSignature) {
-    Call call("GetMethod", textOf(wszName));
+    Call call("GetMethod", wszName);
     if (ppInSignature) *ppInSignature = nullptr;
     if (ppOutSignature) *ppOutSignature = nullptr;
     if (!wszName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
@@ -234,12 +234,12 @@ HRESULT ClassObject::GetMethod(LPCWSTR wszName, LONG, IWbemClassObject** ppInSig
 }
 
 HRESULT ClassObject::PutMethod(LPCWSTR wszName, LONG, IWbemClassObject*, IWbemClassObject*) {
-    Call call("PutMethod", textOf(wszName));
+    Call call("PutMethod", wszName);
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
 
 HRESULT ClassObject::DeleteMethod(LPCWSTR wszName) {
-    Call call("DeleteMethod", textOf(wszName));
+    Call call("DeleteMethod", wszName);
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
 
@@ -275,13 +275,13 @@ HRESULT ClassObject::EndMethodEnumeration() {
 }
 
 HRESULT ClassObject::GetMethodQualifierSet(LPCWSTR wszMethod, IWbemQualifierSet** ppQualSet) {
-    Call call("GetMethodQualifierSet", textOf(wszMethod));
+    Call call("GetMethodQualifierSet", wszMethod);
     if (ppQualSet) *ppQualSet = nullptr;
     return call.finish(wbem(WBEM_E_NOT_SUPPORTED));
 }
 
 HRESULT ClassObject::GetMethodOrigin(LPCWSTR wszMethodName, BSTR* pstrClassName) {
-    Call call("GetMethodOrigin", textOf(wszMethodName));
+    Call call("GetMethodOrigin", wszMethodName);
     if (!wszMethodName || !pstrClassName) return call.finish(wbem(WBEM_E_INVALID_PARAMETER));
     *pstrClassName = nullptr;
     const MethodDef* method = state_.instance().definition().method(wszMethodName);

@@ -102,7 +102,9 @@ QueryResult select(const wql::SelectQuery& query) {
     }
     return Host::instance().read([&](const HostState& state) {
         QueryResult result;
-        for (auto& instance : state.repository.ofClass(definition->name)) {
+        auto instances = state.repository.ofClass(definition->name);
+        result.objects.reserve(instances.size());
+        for (auto& instance : instances) {
             ObjectState object = ObjectState::ofStored(std::move(instance));
             if (query.where) {
                 const auto lookup = [&](std::wstring_view name) { return lookUpProperty(object, name); };

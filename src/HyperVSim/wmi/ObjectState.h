@@ -7,7 +7,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,20 +31,35 @@ public:
     static ObjectState ofClass(std::shared_ptr<const ClassDef> definition) {
         const bool hasPath = !definition->isParameters && !definition->name.empty();
         ObjectState state(true, hasPath);
-        state.own_.emplace(std::move(definition));
+        state.own_ = std::make_unique<Instance>(std::move(definition));
         return state;
     }
     static ObjectState ofFresh(Instance instance) {
         ObjectState state(false, false);
-        state.own_.emplace(std::move(instance));
+        state.own_ = std::make_unique<Instance>(std::move(instance));
         return state;
     }
+
+    // A copy shares the snapshot, or copies the instance the original has made its own.
+    ObjectState(const ObjectState& other)
+        : isClass(other.isClass),
+          stored(other.stored),
+          omitted(other.omitted),
+          shared_(other.shared_),
+          own_(other.own_ ? std::make_unique<Instance>(*other.own_) : nullptr) {}
+    ObjectState& operator=(const ObjectState& other) {
+        if (this != &other) *this = ObjectState(other);
+        return *this;
+    }
+    ObjectState(ObjectState&&) noexcept = default;
+    ObjectState& operator=(ObjectState&&) noexcept = default;
+    ~ObjectState() = default;
 
     const Instance& instance() const { return own_ ? *own_ : *shared_; }
     // The instance to change: this object's own, copied from the shared snapshot on the first change.
     Instance& edit() {
         if (!own_) {
-            own_.emplace(*shared_);
+            own_ = std::make_unique<Instance>(*shared_);
             shared_.reset();
         }
         return *own_;
@@ -54,8 +68,9 @@ public:
 private:
     ObjectState(bool isClassObject, bool isStored) : isClass(isClassObject), stored(isStored) {}
 
-    std::shared_ptr<const Instance> shared_;  // when own_ is empty
-    std::optional<Instance> own_;
+    // One of the two; small, because a query's result holds one per object until Next hands it out.
+    std::shared_ptr<const Instance> shared_;
+    std::unique_ptr<Instance> own_;
 };
 
 }  // namespace HyperVSim

@@ -58,7 +58,6 @@ void Repository::index(Record& record) {
     record.referenced = referencedEnds(record.ends);
     record.keys = lookupKeys_ ? lookupKeys_(*record.instance) : std::vector<std::wstring>();
     const std::wstring cls = foldCase(record.instance->className());
-    byClass_[cls].emplace(record.sequence, &record);
     for (const auto& identity : record.referenced) {
         End& end = byReferencedEnd_[identity];
         end.all.emplace(record.sequence, &record);
@@ -69,7 +68,6 @@ void Repository::index(Record& record) {
 
 void Repository::unindex(const Record& record) {
     const std::wstring cls = foldCase(record.instance->className());
-    eraseFrom(byClass_, cls, record.sequence);
     for (const auto& identity : record.referenced) {
         const auto found = byReferencedEnd_.find(identity);
         if (found == byReferencedEnd_.end()) continue;
@@ -83,11 +81,13 @@ void Repository::unindex(const Record& record) {
 bool Repository::put(Instance instance) {
     auto identity = instance.identity();
     if (identity.empty()) return false;
+    instance.rememberPath();
     const auto existing = records_.find(identity);
     if (existing != records_.end()) {
         Record& record = *existing->second;
         unindex(record);
         record.instance = std::make_shared<const Instance>(std::move(instance));
+        byClass_[foldCase(record.instance->className())].entries[record.slot].instance = record.instance;
         index(record);
         return true;
     }
@@ -95,15 +95,31 @@ bool Repository::put(Instance instance) {
     record->sequence = nextSequence_++;
     record->identity = identity;
     record->instance = std::make_shared<const Instance>(std::move(instance));
+    ClassList& list = byClass_[foldCase(record->instance->className())];
+    record->slot = list.entries.size();
+    list.entries.push_back(ClassList::Entry{record->sequence, record.get(), record->instance});
     index(*record);
     records_.emplace(std::move(identity), std::move(record));
     return true;
+}
+
+void Repository::removeFromClassList(const Record& record) {
+    const auto found = byClass_.find(foldCase(record.instance->className()));
+    if (found == byClass_.end()) return;
+    ClassList& list = found->second;
+    list.entries[record.slot] = ClassList::Entry{};
+    if (++list.gaps * 2 <= list.entries.size()) return;
+    std::erase_if(list.entries, [](const ClassList::Entry& entry) { return entry.record == nullptr; });
+    list.gaps = 0;
+    for (std::size_t slot = 0; slot < list.entries.size(); ++slot) list.entries[slot].record->slot = slot;
+    if (list.entries.empty()) byClass_.erase(found);
 }
 
 bool Repository::remove(std::wstring_view identity) {
     const auto found = records_.find(std::wstring(identity));
     if (found == records_.end()) return false;
     unindex(*found->second);
+    removeFromClassList(*found->second);
     records_.erase(found);
     return true;
 }
@@ -143,19 +159,30 @@ std::vector<Snapshot> Repository::all() const {
 }
 
 std::vector<Snapshot> Repository::ofClass(std::wstring_view className) const {
-    std::vector<const Record*> found;
-    std::size_t classesFound = 0;
+    std::vector<const ClassList*> lists;
+    std::size_t count = 0;
     for (const auto& definition : Schema::instance().withSubclasses(className)) {
-        const auto cls = byClass_.find(foldCase(definition->name));
-        if (cls == byClass_.end()) continue;
-        ++classesFound;
-        for (const auto& entry : cls->second) found.push_back(entry.second);
+        const auto found = byClass_.find(foldCase(definition->name));
+        if (found == byClass_.end()) continue;
+        lists.push_back(&found->second);
+        count += found->second.entries.size() - found->second.gaps;
     }
-    // One class's index is in insertion order already.
-    if (classesFound > 1) std::sort(found.begin(), found.end(), Record::bySequence);
     std::vector<Snapshot> result;
-    result.reserve(found.size());
-    for (const Record* record : found) result.push_back(record->instance);
+    result.reserve(count);
+    if (lists.size() == 1) {
+        // One class's list is in insertion order already.
+        for (const auto& entry : lists.front()->entries)
+            if (entry.record) result.push_back(entry.instance);
+        return result;
+    }
+    std::vector<const ClassList::Entry*> entries;
+    entries.reserve(count);
+    for (const ClassList* list : lists)
+        for (const auto& entry : list->entries)
+            if (entry.record) entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto* a, const auto* b) { return a->sequence < b->sequence; });
+    for (const auto* entry : entries) result.push_back(entry->instance);
     return result;
 }
 

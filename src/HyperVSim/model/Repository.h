@@ -64,6 +64,7 @@ public:
 private:
     struct Record {
         std::uint64_t sequence = 0;
+        std::size_t slot = 0;  // in its class's list
         std::wstring identity;
         Snapshot instance;
         std::vector<std::wstring> referenced;  // identities this association references
@@ -76,8 +77,22 @@ private:
     // Association records that reference `identity`, filtered as references() filters.
     std::vector<const Record*> referencing(std::wstring_view identity, std::wstring_view resultClass,
                                            std::wstring_view role) const;
+    // The association and lookup-key indexes (the class lists keep their order through a replacement).
     void index(Record& record);
     void unindex(const Record& record);
+    void removeFromClassList(const Record& record);
+
+    // The instances of one class in insertion order, side by side, so that a query sweeps through them
+    // without visiting their records. A removed one leaves a gap until gaps make up half of the list.
+    struct ClassList {
+        struct Entry {
+            std::uint64_t sequence = 0;
+            Record* record = nullptr;  // null: a gap
+            Snapshot instance;
+        };
+        std::vector<Entry> entries;
+        std::size_t gaps = 0;
+    };
 
     using Ordered = std::map<std::uint64_t, const Record*>;  // by sequence
     // The associations that reference one identity: all of them, and by (lower-case) class.
@@ -89,7 +104,7 @@ private:
     LookupKeys lookupKeys_;
     std::uint64_t nextSequence_ = 1;
     std::unordered_map<std::wstring, std::unique_ptr<Record>> records_;  // by identity
-    std::unordered_map<std::wstring, Ordered> byClass_;                  // lower-case
+    std::unordered_map<std::wstring, ClassList> byClass_;                // lower-case
     std::unordered_map<std::wstring, End> byReferencedEnd_;              // identity
     std::unordered_map<std::wstring, Ordered> byKey_;
 };

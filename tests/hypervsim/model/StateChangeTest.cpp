@@ -113,6 +113,37 @@ TEST_F(StateChangeTest, DestroyRemovesTheMachineWithEverythingLinkedButNotItsIma
     EXPECT_EQ(HyperVSim::Control::machines()[0].path, keep);
 }
 
+// Queries list machines in the order they were defined, whatever was removed or changed in between.
+TEST_F(StateChangeTest, MachinesKeepTheirOrderThroughRemovalsAndChanges) {
+    std::vector<std::wstring> order{machine};
+    for (int i = 2; i <= 7; ++i) order.push_back(defineMachine(L"vm" + std::to_wstring(i)));
+    // Paths, and the state of the one that changes.
+    LONG changedState = 0;
+    const auto listed = [&] {
+        std::vector<std::wstring> paths;
+        for (const auto& system : queryAll(services.get(), L"select * from Msvm_ComputerSystem")) {
+            if (text(system.get(), L"Description") != L"Microsoft Virtual Machine") continue;
+            paths.push_back(text(system.get(), L"__PATH"));
+            if (paths.back() == order[5]) changedState = i4(system.get(), L"EnabledState");
+        }
+        return paths;
+    };
+    bool running = false;
+    for (const std::size_t doomed : {1u, 2u, 4u, 3u, 0u}) {
+        expectCompletedJob(destroy(order[doomed]));
+        order[doomed].clear();
+        running = !running;  // a changed machine is stored anew
+        expectCompletedJob(requestState(order[5], running ? 2 : 3));
+        std::vector<std::wstring> expected;
+        for (const auto& path : order)
+            if (!path.empty()) expected.push_back(path);
+        EXPECT_EQ(listed(), expected);
+        EXPECT_EQ(changedState, running ? 2 : 3);
+    }
+    order.push_back(defineMachine(L"vm8"));
+    EXPECT_EQ(listed(), (std::vector<std::wstring>{order[5], order[6], order[7]}));
+}
+
 TEST_F(StateChangeTest, DestroyRefusesARunningMachineAndPathsThatNameNone) {
     expectCompletedJob(requestState(machine, 2));
     Call running = destroy(machine);

@@ -1,5 +1,7 @@
 #include "wmi/Services.h"
 
+#include <cstring>
+
 #include "com/Status.h"
 #include "model/Host.h"
 #include "parse/CaseFold.h"
@@ -106,22 +108,36 @@ HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
 HRESULT Services::QueryBlanket(IUnknown*, DWORD* pAuthnSvc, DWORD* pAuthzSvc, OLECHAR** pServerPrincName,
                                DWORD* pAuthnLevel, DWORD* pImpLevel, void** pAuthInfo, DWORD* pCapabilites) {
     Call call("QueryBlanket", {});
-    if (pAuthnSvc) *pAuthnSvc = RPC_C_AUTHN_WINNT;
-    if (pAuthzSvc) *pAuthzSvc = RPC_C_AUTHZ_NONE;
-    if (pServerPrincName) *pServerPrincName = nullptr;
+    OLECHAR* principal = nullptr;
+    if (pServerPrincName && principal_) {
+        const std::size_t bytes = (principal_->size() + 1) * sizeof(OLECHAR);
+        principal = static_cast<OLECHAR*>(CoTaskMemAlloc(bytes));
+        if (!principal) return call.finish(E_OUTOFMEMORY);
+        std::memcpy(principal, principal_->c_str(), bytes);
+    }
+    if (pServerPrincName) *pServerPrincName = principal;
+    if (pAuthnSvc) *pAuthnSvc = authnService_;
+    if (pAuthzSvc) *pAuthzSvc = authzService_;
     if (pAuthnLevel) *pAuthnLevel = authnLevel_;
     if (pImpLevel) *pImpLevel = impLevel_;
-    if (pAuthInfo) *pAuthInfo = nullptr;
-    if (pCapabilites) *pCapabilites = EOAC_NONE;
+    if (pAuthInfo) *pAuthInfo = identity_;
+    if (pCapabilites) *pCapabilites = capabilities_;
     return call.finish(S_OK);
 }
 
-HRESULT Services::SetBlanket(IUnknown*, DWORD, DWORD, OLECHAR*, DWORD dwAuthnLevel, DWORD dwImpLevel, void*,
-                             DWORD) {
+HRESULT Services::SetBlanket(IUnknown*, DWORD dwAuthnSvc, DWORD dwAuthzSvc, OLECHAR* pServerPrincName,
+                             DWORD dwAuthnLevel, DWORD dwImpLevel, void* pAuthInfo, DWORD dwCapabilities) {
     Call call("SetBlanket", {});
     if (const auto failure = call.failure()) return call.finish(*failure);
+    // (OLECHAR*)-1 asks for the default principal, which has no text of its own.
+    const bool hasText = pServerPrincName && pServerPrincName != reinterpret_cast<OLECHAR*>(-1);
+    authnService_ = dwAuthnSvc;
+    authzService_ = dwAuthzSvc;
+    principal_ = hasText ? std::optional<std::wstring>(pServerPrincName) : std::nullopt;
     authnLevel_ = dwAuthnLevel;
     impLevel_ = dwImpLevel;
+    identity_ = pAuthInfo;
+    capabilities_ = dwCapabilities;
     return call.finish(S_OK);
 }
 

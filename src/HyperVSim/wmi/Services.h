@@ -2,6 +2,7 @@
 // root\virtualization\v2 has classes; the other namespaces lead to it.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "wmi/ComObject.h"
@@ -74,8 +75,14 @@ private:
     HRESULT notSupported(const char* operation, std::wstring argument);
 
     std::wstring nameSpace_;
+    // The proxy blanket as last set; QueryBlanket hands it back, as a proxy does.
+    DWORD authnService_ = RPC_C_AUTHN_WINNT;
+    DWORD authzService_ = RPC_C_AUTHZ_NONE;
+    std::optional<std::wstring> principal_;
     DWORD authnLevel_ = RPC_C_AUTHN_LEVEL_DEFAULT;
     DWORD impLevel_ = RPC_C_IMP_LEVEL_DEFAULT;
+    void* identity_ = nullptr;
+    DWORD capabilities_ = EOAC_NONE;
 };
 
 }  // namespace HyperVSim

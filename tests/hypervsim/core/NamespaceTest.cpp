@@ -70,18 +70,31 @@ TEST_F(NamespaceTest, OnlyTheHyperVNamespaceHasItsClasses) {
     EXPECT_EQ(getObject(services.get(), L"Msvm_ComputerSystem", object), S_OK);
 }
 
-TEST_F(NamespaceTest, ServicesTakeAProxyBlanket) {
-    EXPECT_EQ(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE),
+TEST_F(NamespaceTest, ServicesKeepTheProxyBlanketTheyAreGiven) {
+    constexpr DWORD nameAuthorization = 1;  // RPC_C_AUTHZ_NAME
+    int identity = 0;
+    wchar_t principal[] = L"host/hyperv";
+    EXPECT_EQ(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_DEFAULT, nameAuthorization, principal,
+                                RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_DELEGATE, &identity,
+                                EOAC_DYNAMIC_CLOAKING),
               S_OK);
     Ref<IClientSecurity> security;
     ASSERT_EQ(services->QueryInterface(IID_IClientSecurity, reinterpret_cast<void**>(security.out())), S_OK);
-    DWORD level = 0, impersonation = 0;
-    EXPECT_EQ(
-        security->QueryBlanket(services.get(), nullptr, nullptr, nullptr, &level, &impersonation, nullptr, nullptr),
-        S_OK);
-    EXPECT_EQ(level, RPC_C_AUTHN_LEVEL_CALL);
-    EXPECT_EQ(impersonation, RPC_C_IMP_LEVEL_IMPERSONATE);
+    DWORD authentication = 0, authorization = 0, level = 0, impersonation = 0, capabilities = 0;
+    OLECHAR* name = nullptr;
+    void* identityBack = nullptr;
+    ASSERT_EQ(security->QueryBlanket(services.get(), &authentication, &authorization, &name, &level, &impersonation,
+                                     &identityBack, &capabilities),
+              S_OK);
+    EXPECT_EQ(authentication, RPC_C_AUTHN_DEFAULT);
+    EXPECT_EQ(authorization, nameAuthorization);
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(std::wstring(name), principal);
+    CoTaskMemFree(name);
+    EXPECT_EQ(level, RPC_C_AUTHN_LEVEL_PKT_PRIVACY);
+    EXPECT_EQ(impersonation, RPC_C_IMP_LEVEL_DELEGATE);
+    EXPECT_EQ(identityBack, &identity);
+    EXPECT_EQ(capabilities, static_cast<DWORD>(EOAC_DYNAMIC_CLOAKING));
 }
 
 }  // namespace

@@ -55,6 +55,12 @@ ComPtr<IWbemServices> connectToServer() {
         logValues(Error, "Could not connect, err=", result);
         return nullptr;
     }
+    // Windows' CoSetProxyBlanket dereferences the proxy without a check: a success without an object must
+    // stop here, as it does for OpenNamespace.
+    if (!services) {
+        logMessage(Error, "Null namespace!");
+        return nullptr;
+    }
     result = CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
                                RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     if (FAILED(result)) {

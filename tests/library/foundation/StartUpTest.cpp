@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "LibraryTest.h"
+#include "log/Log.h"
+#include "wmi/Connection.h"
 
 #ifndef _WIN32
 #include <WinCompat/Testing.h>
@@ -149,6 +151,30 @@ TEST_F(StartUp, FailedProxyBlanketReleasesTheConnection) {
                            error("Could not set proxy blanket. err=-2147024891")}));
 }
 
+TEST_F(StartUp, ConnectionAsksForCallLevelAuthenticationWithImpersonation) {
+    DWORD authentication = 99, authorization = 99, level = 99, impersonation = 99, capabilities = 99;
+    OLECHAR* principal = nullptr;
+    void* identity = &level;
+    {
+        const Velmora::LogScope scope(captureLog);
+        const Velmora::ComInitializer com;
+        const Velmora::ComPtr<IWbemServices> root = Velmora::connectToServer();
+        ASSERT_TRUE(root);
+        Velmora::ComPtr<IClientSecurity> security;
+        ASSERT_EQ(root->QueryInterface(IID_IClientSecurity, security.putVoid()), S_OK);
+        ASSERT_EQ(security->QueryBlanket(root.get(), &authentication, &authorization, &principal, &level,
+                                         &impersonation, &identity, &capabilities),
+                  S_OK);
+    }
+    EXPECT_EQ(authentication, static_cast<DWORD>(RPC_C_AUTHN_WINNT));
+    EXPECT_EQ(authorization, static_cast<DWORD>(RPC_C_AUTHZ_NONE));
+    EXPECT_EQ(principal, nullptr);
+    EXPECT_EQ(level, static_cast<DWORD>(RPC_C_AUTHN_LEVEL_CALL));
+    EXPECT_EQ(impersonation, static_cast<DWORD>(RPC_C_IMP_LEVEL_IMPERSONATE));
+    EXPECT_EQ(identity, nullptr);
+    EXPECT_EQ(capabilities, static_cast<DWORD>(EOAC_NONE));
+}
+
 TEST_F(StartUp, MissingHyperVNamespaceIsReportedAndRootIsReleased) {
     failHostCall("OpenNamespace", wbem(WBEM_E_INVALID_NAMESPACE));
     EXPECT_FALSE(callExport());
@@ -158,13 +184,27 @@ TEST_F(StartUp, MissingHyperVNamespaceIsReportedAndRootIsReleased) {
 }
 
 TEST_F(StartUp, NamespaceCallWithoutObjectIsReported) {
-    HyperVSim::Fault fault;
-    fault.operation = "OpenNamespace";
-    fault.kind = HyperVSim::Fault::Kind::NoObject;
-    hostFault(fault);
-    EXPECT_FALSE(callExport());
-    EXPECT_TRUE(sameLines(capturedLines(), LogLines{info("Get used memory")} + connectionLines() +
-                                               LogLines{error("Null namespace!")}));
+    const LogLines connecting = {info("Get used memory"), info("Initializing COM"), info("Connect to the server")};
+    const struct {
+        const char* operation;
+        LogLines lines;
+    } cases[] = {
+        // Nothing may reach CoSetProxyBlanket then: Windows would dereference the missing proxy.
+        {"ConnectServer", connecting + LogLines{error("Null namespace!")}},
+        {"OpenNamespace",
+         LogLines{info("Get used memory")} + connectionLines() + LogLines{error("Null namespace!")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.operation);
+        HyperVSim::Control::clearFaults();
+        clearCapturedLines();
+        HyperVSim::Fault fault;
+        fault.operation = c.operation;
+        fault.kind = HyperVSim::Fault::Kind::NoObject;
+        hostFault(fault);
+        EXPECT_FALSE(callExport());
+        EXPECT_TRUE(sameLines(capturedLines(), c.lines));
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <new>
+#include <type_traits>
 
 #include "HResultError.h"
 
@@ -10,6 +11,9 @@ namespace {
 
 // The only state that outlives a call: each thread's current sink, null outside export calls.
 thread_local LogCallback currentCallback = nullptr;
+// A thread-local with a destructor would have to be destroyed at the exit of every thread of the host process
+// that ever called the library; MinGW's emulated TLS frees the storage first, and the destructor crashes.
+static_assert(std::is_trivially_destructible_v<decltype(currentCallback)>);
 
 [[noreturn]] void throwConversionFailure() {
     const DWORD error = GetLastError();

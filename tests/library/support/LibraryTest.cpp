@@ -1,6 +1,8 @@
 #include "LibraryTest.h"
 
-#include <iostream>
+#include <list>
+#include <mutex>
+#include <sstream>
 #include <utility>
 
 #ifndef _WIN32
@@ -10,7 +12,20 @@
 namespace VelmoraTest {
 namespace {
 
-thread_local LogLines threadLines;
+// Each thread's lines live in a list of the process, reached through a plain thread-local pointer: with
+// MinGW's emulated TLS, a thread_local that has a destructor crashes the exit of the thread that used it
+// (its storage is freed before the destructor runs).
+std::mutex allThreadsMutex;
+std::list<LogLines> allThreadsLines;
+
+LogLines& threadLines() {
+    thread_local LogLines* lines = nullptr;
+    if (!lines) {
+        const std::lock_guard lock(allThreadsMutex);
+        lines = &allThreadsLines.emplace_back();
+    }
+    return *lines;
+}
 
 const char* levelName(Velmora::LoggingLevel level) {
     switch (level) {
@@ -78,13 +93,13 @@ LogLines connectionLines() {
 }
 
 void captureLog(Velmora::LoggingLevel level, const char* line) {
-    threadLines.push_back({level, line});
+    threadLines().push_back({level, line});
 }
 const LogLines& capturedLines() {
-    return threadLines;
+    return threadLines();
 }
 void clearCapturedLines() {
-    threadLines.clear();
+    threadLines().clear();
 }
 
 void failComCall(const std::string& function, HRESULT result, unsigned occurrence) {
@@ -113,14 +128,6 @@ void hostFault(const HyperVSim::Fault& fault) {
 
 const void* libraryModule() {
     return reinterpret_cast<const void*>(&Velmora::retrieveUsedMemory);
-}
-
-StreamCapture::StreamCapture()
-    : previousOut_(std::cout.rdbuf(out_.rdbuf())), previousErr_(std::cerr.rdbuf(err_.rdbuf())) {}
-
-StreamCapture::~StreamCapture() {
-    std::cout.rdbuf(previousOut_);
-    std::cerr.rdbuf(previousErr_);
 }
 
 void LibraryTest::SetUp() {

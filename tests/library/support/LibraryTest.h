@@ -23,6 +23,9 @@
 // prints both lists. info()/warning()/error() build expected lines, connectionLines() the lines every export
 // logs while it starts COM and opens the Hyper-V namespace, and `+` joins lists.
 //
+// Standard streams: StreamCapture (StreamCapture.h) takes what is written to standard output and standard
+// error, whichever copy of the C++ runtime writes it.
+//
 // wbem() turns a WBEM_E_... status into the HRESULT a call returns; code() writes it as a line does.
 //
 // Faults: failComCall() makes a COM runtime function of the stand-in return a code; failHostCall() and
@@ -44,11 +47,11 @@
 #endif
 
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "PlatformProbe.h"
+#include "StreamCapture.h"
 #include "TestPlatform.h"
 #include "Velmora/Velmora.h"
 
@@ -97,23 +100,6 @@ void hostFault(const HyperVSim::Fault& fault);
 
 // An address inside the shared library, for WinCompat::Testing::armAllocationFailure (off Windows).
 const void* libraryModule();
-
-// Redirects std::cout and std::cerr into strings for its lifetime.
-class StreamCapture {
-public:
-    StreamCapture();
-    StreamCapture(const StreamCapture&) = delete;
-    StreamCapture& operator=(const StreamCapture&) = delete;
-    ~StreamCapture();
-    std::string out() const { return out_.str(); }
-    std::string err() const { return err_.str(); }
-
-private:
-    std::ostringstream out_;
-    std::ostringstream err_;
-    std::streambuf* previousOut_;
-    std::streambuf* previousErr_;
-};
 
 class LibraryTest : public ::testing::Test {
 protected:

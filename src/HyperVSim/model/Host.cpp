@@ -17,7 +17,8 @@ std::wstring GuidGenerator::next() {
 }
 
 std::wstring HostState::createJob(JobState state, std::uint16_t errorCode, std::wstring errorDescription) {
-    Instance job = Instance::ofClass(L"Msvm_ConcreteJob");
+    constexpr std::wstring_view jobClass = L"Msvm_ConcreteJob";
+    Instance job = Instance::ofClass(jobClass);
     job.setString(L"InstanceID", guids.next());
     job.setInteger(L"JobState", static_cast<std::int64_t>(state));
     job.setInteger(L"ErrorCode", errorCode);
@@ -25,6 +26,8 @@ std::wstring HostState::createJob(JobState state, std::uint16_t errorCode, std::
     if (!errorDescription.empty()) job.setString(L"ErrorDescription", std::move(errorDescription));
     auto path = job.fullPath();
     repository.put(std::move(job));
+    while (repository.countOf(jobClass) > finishedJobsKept)
+        repository.remove(repository.oldestOf(jobClass)->identity());
     return path;
 }
 

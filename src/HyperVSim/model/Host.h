@@ -2,6 +2,7 @@
 // (queries side by side, changes exclusive), and the registry of method handlers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,6 +40,11 @@ private:
 // Msvm_ConcreteJob.JobState values that handlers use.
 enum class JobState : std::uint16_t { Completed = 7, Exception = 10 };
 
+// A real host drops a finished job once its TimeBeforeRemoval has passed. Here every job has finished when
+// its method returns, and a client reads it soon after, if at all: the newest ones are kept, so that a
+// long-running host does not grow.
+inline constexpr std::size_t finishedJobsKept = 1024;
+
 // The lookup keys that the Hyper-V model gives an instance (Repository::withKey).
 std::vector<std::wstring> lookupKeys(const Instance& instance);
 
@@ -48,7 +54,8 @@ struct HostState {
     // Whether a References query from allocation capabilities yields the Default template first.
     bool defaultTemplateFirst = true;
 
-    // Stores a finished Msvm_ConcreteJob and returns its full path (for the Job output of ReturnValue 4096).
+    // Stores a finished Msvm_ConcreteJob and returns its full path (for the Job output of ReturnValue 4096);
+    // drops the oldest jobs beyond finishedJobsKept.
     std::wstring createJob(JobState state, std::uint16_t errorCode = 0, std::wstring errorDescription = {});
 };
 

@@ -186,6 +186,19 @@ std::vector<Snapshot> Repository::ofClass(std::wstring_view className) const {
     return result;
 }
 
+std::size_t Repository::countOf(std::wstring_view className) const {
+    const auto found = byClass_.find(foldCase(className));
+    return found == byClass_.end() ? 0 : found->second.entries.size() - found->second.gaps;
+}
+
+Snapshot Repository::oldestOf(std::wstring_view className) const {
+    const auto found = byClass_.find(foldCase(className));
+    if (found == byClass_.end()) return nullptr;
+    for (const auto& entry : found->second.entries)
+        if (entry.record) return entry.instance;
+    return nullptr;
+}
+
 std::vector<Snapshot> Repository::withKey(std::wstring_view key) const {
     std::vector<Snapshot> result;
     const auto found = byKey_.find(std::wstring(key));

@@ -49,6 +49,9 @@ public:
     std::vector<Snapshot> withKey(std::wstring_view key) const;
     // Instances of the class and its subclasses, in insertion order.
     std::vector<Snapshot> ofClass(std::wstring_view className) const;
+    // How many instances there are of exactly this class, and the one stored first (null when none).
+    std::size_t countOf(std::wstring_view className) const;
+    Snapshot oldestOf(std::wstring_view className) const;
 
     // Association instances that reference `identity`, restricted (when not empty) to associations of
     // `resultClass` (or a subclass) and to those referencing it through the property `role`.

@@ -144,6 +144,22 @@ TEST_F(StateChangeTest, MachinesKeepTheirOrderThroughRemovalsAndChanges) {
     EXPECT_EQ(listed(), (std::vector<std::wstring>{order[5], order[6], order[7]}));
 }
 
+// Every start and stop leaves a finished job: the host keeps the newest 1,024, the one just handed out
+// among them.
+TEST_F(StateChangeTest, AHostKeepsItsNewestFinishedJobs) {
+    std::vector<std::wstring> jobs;
+    for (int i = 0; i < 1030; ++i) {
+        const Call call = requestState(machine, i % 2 == 0 ? 2 : 3);
+        ASSERT_EQ(call.returnValue(), 4096);
+        jobs.push_back(text(call.out.get(), L"Job"));
+        EXPECT_EQ(jobOf(call).state, 7);
+    }
+    EXPECT_EQ(queryAll(services.get(), L"select * from Msvm_ConcreteJob").size(), 1024u);
+    Ref<IWbemClassObject> found;
+    EXPECT_EQ(getObject(services.get(), jobs[5], found), wbem(WBEM_E_NOT_FOUND));
+    EXPECT_EQ(getObject(services.get(), jobs[6], found), S_OK);
+}
+
 TEST_F(StateChangeTest, DestroyRefusesARunningMachineAndPathsThatNameNone) {
     expectCompletedJob(requestState(machine, 2));
     Call running = destroy(machine);

@@ -1,10 +1,12 @@
 // Every export against Wine's own WMI, which has no Hyper-V namespace: the frame runs up to opening
-// root\virtualization\v2, logs the failure at Error and returns false.
+// root\virtualization\v2, logs the failure at Error and returns false, in whatever COM state the calling
+// thread is, and leaves that state as it found it.
 #include <gtest/gtest.h>
 
 #include "ComApartment.h"
 #include "ExportCalls.h"
 #include "LogCapture.h"
+#include "StreamCapture.h"
 
 namespace VelmoraWine {
 namespace {
@@ -16,14 +18,43 @@ std::vector<LogLine> expectedLines(const ExportCall& call) {
     return lines;
 }
 
+std::string textOf(const std::vector<LogLine>& lines, Velmora::LoggingLevel level) {
+    std::string text;
+    for (const LogLine& line : lines)
+        if (line.level == level) text += line.text + '\n';
+    return text;
+}
+
 class ExportUnderWineWmi : public ::testing::TestWithParam<ExportCall> {};
 
-TEST_P(ExportUnderWineWmi, LogsItsFrameUpToTheMissingNamespaceAndFails) {
+TEST_P(ExportUnderWineWmi, LogsItsFrameToTheCallbackOnlyUpToTheMissingNamespaceAndFails) {
     const ExportCall& call = GetParam();
     onFreshThread([&call] {
         LogCapture capture;
-        EXPECT_FALSE(call.call(capture.callback()));
+        VelmoraTest::StreamCapture streams;
+        const bool result = call.call(capture.callback());
+        const VelmoraTest::CapturedStreams captured = streams.finish();
+        EXPECT_FALSE(result);
         EXPECT_EQ(capture.lines(), expectedLines(call)) << describe(capture.lines());
+        EXPECT_EQ(captured.output, "");
+        EXPECT_EQ(captured.error, "");
+    });
+}
+
+TEST_P(ExportUnderWineWmi, WithoutCallbackWritesInfoToStandardOutputAndErrorsToStandardError) {
+    // The callback of an earlier call on the thread must not come back for a call without one.
+    const ExportCall& call = GetParam();
+    onFreshThread([&call] {
+        LogCapture capture;
+        call.call(capture.callback());
+        const std::size_t linesOfFirstCall = capture.lines().size();
+        VelmoraTest::StreamCapture streams;
+        const bool result = call.call(nullptr);
+        const VelmoraTest::CapturedStreams captured = streams.finish();
+        EXPECT_FALSE(result);
+        EXPECT_EQ(captured.output, textOf(expectedLines(call), Velmora::Info));
+        EXPECT_EQ(captured.error, textOf(expectedLines(call), Velmora::Error));
+        EXPECT_EQ(capture.lines().size(), linesOfFirstCall);
     });
 }
 

@@ -11,13 +11,13 @@
 namespace VelmoraBench {
 
 // Counts the round trips of one call of `call` (outside the timed loop) and records them with the
-// required count as the counters round_trips and required (round_trips is -1 when the journal overflowed).
+// required count as the counters round_trips and required.
 inline void recordRoundTrips(benchmark::State& state, std::size_t requiredCount,
                              const std::function<bool()>& call) {
     bool succeeded = true;
     const auto counted = countRoundTrips([&] { succeeded = call(); });
     if (!succeeded) state.SkipWithError("the export failed while its round trips were counted");
-    state.counters["round_trips"] = counted ? static_cast<double>(*counted) : -1.0;
+    state.counters["round_trips"] = static_cast<double>(counted);
     state.counters["required"] = static_cast<double>(requiredCount);
 }
 

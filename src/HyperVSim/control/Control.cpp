@@ -29,6 +29,9 @@ void Control::clearFaults() {
 std::vector<JournalEntry> Control::journal() {
     return Journal::instance().entries();
 }
+std::map<std::string, std::size_t> Control::journalCounts() {
+    return Journal::instance().counts();
+}
 void Control::clearJournal() {
     Journal::instance().clear();
 }

@@ -1,4 +1,7 @@
 // Fault rules of every kind, the call journal, and the count of live COM objects.
+#include <map>
+#include <string>
+
 #include "WmiClient.h"
 
 namespace HyperVSimTest {
@@ -178,8 +181,17 @@ TEST_F(FaultTest, JournalRecordsEveryCallWithItsArgumentAndResult) {
     queryAll(services.get(), query);
     Control::enableJournal(true);
     EXPECT_EQ(Control::journal().size(), expected.size());
+    const std::map<std::string, std::size_t> counted{{"ExecQuery", 1}, {"Next", 3}, {"Get", 1}};
+    EXPECT_EQ(Control::journalCounts(), counted);
+
+    // The journal keeps the newest 65,536 calls; the counts stay exact beyond.
+    for (int i = 0; i < 70000; ++i) switches[0]->Get(L"NoSuchProperty", 0, nullptr, nullptr, nullptr);
+    EXPECT_EQ(Control::journal().size(), 65536u);
+    EXPECT_EQ(Control::journalCounts().at("Get"), 70001u);
+    EXPECT_EQ(Control::journalCounts().at("Next"), 3u);
     Control::clearJournal();
     EXPECT_TRUE(Control::journal().empty());
+    EXPECT_TRUE(Control::journalCounts().empty());
 }
 
 TEST_F(FaultTest, LiveObjectsCountWhatClientsHold) {

@@ -3,6 +3,7 @@
 // file. Tests, benchmarks and the command use it; the library never does.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -145,7 +146,11 @@ public:
     static void injectFault(const Fault& fault);
     static void clearFaults();
 
+    // The newest calls (at most 65,536) since the journal was last cleared, while it was on.
     static std::vector<JournalEntry> journal();
+    // How many calls of each operation (as in Fault::operation) the journal saw since it was last cleared,
+    // while it was on; exact also when journal() has dropped entries.
+    static std::map<std::string, std::size_t> journalCounts();
     static void clearJournal();
     static void enableJournal(bool enabled);
 

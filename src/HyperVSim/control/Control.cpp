@@ -40,7 +40,7 @@ void Control::enableJournal(bool enabled) {
 }
 
 long Control::liveObjects() {
-    return liveObjectCount().load();
+    return liveObjectCount().sum();
 }
 
 }  // namespace HyperVSim

@@ -5,12 +5,14 @@
 #include <utility>
 
 #include "com/ComRef.h"
+#include "com/StripedCount.h"
 #include "platform.h"
 
 namespace HyperVSim {
 
-// COM objects of the host alive now (for Control::liveObjects).
-std::atomic<long>& liveObjectCount();
+// COM objects of the host alive now (for Control::liveObjects); readers of the host on several threads
+// create and release objects at once, so the count is striped.
+StripedCount& liveObjectCount();
 
 template <class T>
 const IID& interfaceId();
@@ -47,10 +49,10 @@ inline const IID& interfaceId<IWbemObjectTextSrc>() {
 template <class Primary, class... Others>
 class ComObject : public Primary, public Others... {
 public:
-    ComObject() { liveObjectCount().fetch_add(1); }
+    ComObject() { liveObjectCount().add(1); }
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
-    virtual ~ComObject() { liveObjectCount().fetch_sub(1); }
+    virtual ~ComObject() { liveObjectCount().add(-1); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;

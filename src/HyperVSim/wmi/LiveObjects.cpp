@@ -2,8 +2,8 @@
 
 namespace HyperVSim {
 
-std::atomic<long>& liveObjectCount() {
-    static std::atomic<long> count{0};
+StripedCount& liveObjectCount() {
+    static StripedCount count;
     return count;
 }
 

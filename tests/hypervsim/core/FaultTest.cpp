@@ -1,6 +1,8 @@
 // Fault rules of every kind, the call journal, and the count of live COM objects.
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "WmiClient.h"
 
@@ -206,6 +208,17 @@ TEST_F(FaultTest, LiveObjectsCountWhatClientsHold) {
         ASSERT_EQ(objects[0]->Clone(clone.out()), S_OK);
         EXPECT_EQ(Control::liveObjects(), before + 5);
     }
+    EXPECT_EQ(Control::liveObjects(), before);
+
+    // Objects made on another thread and released on this one.
+    std::vector<Ref<IWbemClassObject>> handedOver;
+    std::thread([&] {
+        if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) < 0) return;
+        handedOver = queryAll(hyperV().get(), L"select * from Msvm_Memory");
+        CoUninitialize();
+    }).join();
+    EXPECT_EQ(Control::liveObjects(), before + 3);
+    handedOver.clear();
     EXPECT_EQ(Control::liveObjects(), before);
 }
 

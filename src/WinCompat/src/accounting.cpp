@@ -1,7 +1,9 @@
 // Live-resource accounting and allocation-failure injection (WinCompat/Testing.h).
 #include <dlfcn.h>
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <mutex>
 
 #include "WinCompat/Testing.h"
@@ -10,9 +12,34 @@
 namespace WinCompat::detail {
 namespace {
 
-std::atomic<long> liveStrings{0};
-std::atomic<long> liveArrays{0};
-std::atomic<long> liveObjects{0};
+// A count that many threads change at once without meeting on one cache line: each thread adds to one of
+// a fixed set of slots, chosen once per thread, and the count is their sum. A string freed on another
+// thread than the one that made it leaves +1 in one slot and -1 in another, so the sum stays right.
+class StripedCount {
+public:
+    void add(long delta) { slots_[slotOfThread()].value.fetch_add(delta, std::memory_order_relaxed); }
+    long sum() const {
+        long total = 0;
+        for (const auto& slot : slots_) total += slot.value.load(std::memory_order_relaxed);
+        return total;
+    }
+
+private:
+    static constexpr std::size_t slotCount = 64;
+    struct alignas(64) Slot {
+        std::atomic<long> value{0};
+    };
+    static std::size_t slotOfThread() {
+        static std::atomic<std::size_t> threads{0};
+        thread_local const std::size_t slot = threads.fetch_add(1, std::memory_order_relaxed) % slotCount;
+        return slot;
+    }
+    std::array<Slot, slotCount> slots_{};
+};
+
+StripedCount liveStrings;
+StripedCount liveArrays;
+StripedCount liveObjects;
 
 // Allocation-failure injection. `armed` is the fast path; everything else is guarded by the mutex.
 struct Injection {
@@ -38,22 +65,22 @@ const void* moduleBaseOf(const void* address) {
 }  // namespace
 
 void stringAllocated() {
-    liveStrings.fetch_add(1, std::memory_order_relaxed);
+    liveStrings.add(1);
 }
 void stringFreed() {
-    liveStrings.fetch_sub(1, std::memory_order_relaxed);
+    liveStrings.add(-1);
 }
 void arrayCreated() {
-    liveArrays.fetch_add(1, std::memory_order_relaxed);
+    liveArrays.add(1);
 }
 void arrayDestroyed() {
-    liveArrays.fetch_sub(1, std::memory_order_relaxed);
+    liveArrays.add(-1);
 }
 void objectCreated() {
-    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    liveObjects.add(1);
 }
 void objectDestroyed() {
-    liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    liveObjects.add(-1);
 }
 
 bool allocationAllowed(const void* caller, const char* function) {
@@ -86,9 +113,9 @@ namespace WinCompat::Testing {
 
 LiveCounts liveCounts() {
     LiveCounts counts;
-    counts.strings = detail::liveStrings.load(std::memory_order_relaxed);
-    counts.arrays = detail::liveArrays.load(std::memory_order_relaxed);
-    counts.objects = detail::liveObjects.load(std::memory_order_relaxed);
+    counts.strings = detail::liveStrings.sum();
+    counts.arrays = detail::liveArrays.sum();
+    counts.objects = detail::liveObjects.sum();
     return counts;
 }
 

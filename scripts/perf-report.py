@@ -3,6 +3,7 @@
 and the callgrind files of each export. Standard library only."""
 
 import argparse
+import glob
 import json
 import os
 import platform
@@ -62,9 +63,20 @@ def machine_description(build):
     }
 
 
-def load_benchmarks(path):
-    data = json.loads(read(path))
-    return data["context"], {b["name"]: b for b in data["benchmarks"] if b.get("run_type", "iteration") == "iteration"}
+def load_benchmarks(results):
+    # One file per benchmark family (each ran in a process of its own), numbered in the order the families
+    # were declared. With repetitions, the median of each benchmark's runs; otherwise its one run.
+    context, entries = None, []
+    for path in sorted(glob.glob(os.path.join(results, "benchmarks-*.json"))):
+        data = json.loads(read(path))
+        context = context or data["context"]
+        entries += data["benchmarks"]
+    runs = {b["name"]: b for b in entries if b.get("run_type", "iteration") == "iteration"}
+    medians = {b["run_name"]: b for b in entries
+               if b.get("run_type") == "aggregate" and b.get("aggregate_name") == "median"}
+    for name, median in medians.items():
+        median["iterations"] = runs[name]["iterations"] if name in runs else median.get("iterations", 0)
+    return context or {}, (medians or runs)
 
 
 def micros(bench, key):
@@ -147,10 +159,13 @@ def main():
     parser.add_argument("--output", required=True)
     args = parser.parse_args()
 
-    context, benches = load_benchmarks(os.path.join(args.results, "benchmarks.json"))
+    context, benches = load_benchmarks(args.results)
     machine = machine_description(args.build)
     load_before = read(os.path.join(args.results, "load-before.txt")).strip()
     load_after = read(os.path.join(args.results, "load-after.txt")).strip()
+    seconds_path = os.path.join(args.results, "benchmark-seconds.txt")
+    seconds = read(seconds_path).strip() if os.path.exists(seconds_path) else "?"
+    repetitions = max((b.get("repetitions", 1) for b in benches.values()), default=1)
     checks = []
     out = []
 
@@ -165,10 +180,11 @@ def main():
         ["Memory", machine["memory"]],
         ["System", machine["system"]],
         ["Compiler", machine["compiler"]],
-        ["Build type", machine["build type"] + " (release preset)"],
+        ["Build type", machine["build type"]],
         ["Run at", context.get("date", "?")],
         ["Load before", "`" + load_before + "`"],
         ["Load after", "`" + load_after + "`"],
+        ["Benchmarks", "%s runs of each, median; %s s in all" % (repetitions, seconds)],
     ]))
     out.append("\nThe machine is shared with other builds: a load average above the number of CPUs means the "
                "wall-clock times (Time) include waiting for a CPU. CPU times are less affected and are the ones "
@@ -243,7 +259,10 @@ def main():
     out.append("## Scaling per item\n")
     out.append("Cost per item = (CPU time at N - CPU time at 0) / N, so that the fixed part of a call (COM, "
                "connection, namespace) is not spread over the items. Flat means: the largest size's cost per "
-               "item is within 2x of the smallest size's.\n")
+               "item is within 2x of the smallest size's. At the smallest sizes every item is in the CPU's "
+               "caches; at the largest, each item's data comes from main memory (for a switch about 1 KB: its "
+               "path and 64-character name, read by the host and copied into the strings that the library "
+               "keeps until the walk ends), which a shared machine's other work makes slower still.\n")
     series = [("BM_switches", "retrieveAvailableNetworkAdapters, switches (names of 64 characters)"),
               ("BM_memory", "retrieveUsedMemory, Msvm_Memory instances"),
               ("BM_diskImages", "setDiskImages, images on a new generation 2 machine"),
@@ -303,12 +322,18 @@ def main():
         if not (one and two):
             continue
         speedup = two["items_per_second"] / one["items_per_second"]
-        rows.append([label, "%.1f" % one["items_per_second"], "%.1f" % two["items_per_second"], "%.2f" % speedup])
+        cpu_one, cpu_two = micros(one, "cpu_time"), micros(two, "cpu_time")
+        rows.append([label, "%.1f" % one["items_per_second"], "%.1f" % two["items_per_second"], "%.2f" % speedup,
+                     fmt_us(cpu_one), fmt_us(cpu_two), "%.2f" % (2 * cpu_one / cpu_two)])
         if is_read:
             checks.append(("Two threads give at least 1.5x the read throughput of one", speedup >= 1.5))
-    out.append(table(["Work", "1 thread (calls/s)", "2 threads (calls/s)", "Speed-up"], rows))
+    out.append(table(["Work", "1 thread (calls/s)", "2 threads (calls/s)", "Speed-up", "CPU per call, 1 thread (µs)",
+                      "CPU per call, 2 threads (µs)", "Speed-up the CPU time allows"], rows))
     out.append("\nWith two CPUs that other builds also use, the speed-up of two threads is bounded by the CPU "
-               "time left to the benchmark; see the load averages above.\n")
+               "time left to the benchmark; see the load averages above. The CPU time per call does not depend "
+               "on that: when two threads need no more CPU per call than one, they do not wait for each other "
+               "(locks, shared counters), and on two free CPUs they would give the speed-up in the last "
+               "column (2 x the ratio of the CPU times).\n")
 
     out.append("## Summary\n")
     out.append(table(["Goal", "Result"], [[name, verdict(ok)] for name, ok in checks]))
@@ -317,6 +342,8 @@ def main():
     out.append("## How to reproduce\n")
     out.append("```\nmake bench                         # all of the above, rewrites this file\n"
                "BENCH_MIN_TIME=1 make bench        # longer timed runs (default 0.2 s per benchmark)\n"
+               "BENCH_REPETITIONS=5 make bench     # more runs of each benchmark (default 3; the median counts)\n"
+               "BENCH_BUILD_DIR=build/mine make bench   # build and measure in another directory\n"
                "build/release/bin/velmora_bench --benchmark_filter=BM_memory   # one group\n```\n")
     out.append("Benchmarks live in bench/ (ExportBenchmarks.cpp: each export; ScaleBenchmarks.cpp: sizes and "
                "machines; ThreadBenchmarks.cpp: threads; CallgrindDriver.cpp: instruction counts). They are not "

@@ -38,10 +38,6 @@ std::vector<std::wstring> referencedEnds(const std::vector<std::pair<std::size_t
     return identities;
 }
 
-}  // namespace
-
-namespace {
-
 // Takes the record out of one ordered index and drops the index when it is left empty.
 template <class Map>
 void eraseFrom(Map& map, const typename Map::key_type& key, std::uint64_t sequence) {
@@ -87,7 +83,7 @@ bool Repository::put(Instance instance) {
         Record& record = *existing->second;
         unindex(record);
         record.instance = std::make_shared<const Instance>(std::move(instance));
-        byClass_[foldCase(record.instance->className())].entries[record.slot].instance = record.instance;
+        byClass_.at(foldCase(record.instance->className())).entries[record.slot].instance = record.instance;
         index(record);
         return true;
     }

@@ -188,7 +188,9 @@ def main():
     ]))
     out.append("\nThe machine is shared with other builds: a load average above the number of CPUs means the "
                "wall-clock times (Time) include waiting for a CPU. CPU times are less affected and are the ones "
-               "the scaling figures use.\n")
+               "the scaling figures use; still, the other work takes cache and memory bandwidth, and figures of "
+               "one run differ from the next by up to a third, so that a ratio near a 2x limit can pass in one "
+               "run and fail in the next.\n")
 
     # Time per call.
     out.append("## Time per call on the default host\n")

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "Velmora.h"
@@ -10,9 +11,43 @@
 namespace Velmora {
 namespace {
 
-// Path, name, path, name, ... of every switch, in the order the host returns them. False after a logged
-// failure of the walk itself; a value that cannot be read is kept as an empty string so pairs stay aligned.
-bool collectSwitches(IWbemServices* hyperV, std::vector<Bstr>& values) {
+// The caller's list as it is being built: whole (path, name) pairs only, and always room for the closing
+// empty string, because a caller walks the list up to that empty string and a pair cut after its path or a
+// missing end would make it read past the buffer. Once a pair does not fit, nothing after it is kept: it could
+// never be copied, and a host with many switches would otherwise hold every one of their strings to the end.
+class StagedList {
+public:
+    void add(Bstr path, Bstr name) {
+        if (full_) return;
+        const std::size_t pairSize = path.length() + 1 + name.length() + 1;
+        if (pairSize + 1 > networksListCapacity - size_) {
+            full_ = true;
+            return;
+        }
+        size_ += pairSize;
+        values_.push_back(std::move(path));
+        values_.push_back(std::move(name));
+    }
+
+    void copyTo(NetworksList& list) const {
+        wchar_t* next = list.entries;
+        for (const Bstr& value : values_) {
+            next = std::copy_n(value.get(), value.length(), next);  // a null value is an empty string
+            *next++ = L'\0';
+        }
+        *next = L'\0';
+    }
+
+private:
+    // Path, name, path, name, ... of the pairs that fit; `size_` characters with their terminators.
+    std::vector<Bstr> values_;
+    std::size_t size_ = 0;
+    bool full_ = false;
+};
+
+// Reads every switch in the order the host returns them. False after a logged failure of the walk itself; a
+// value that cannot be read counts as an empty string so the pairs stay aligned.
+bool collectSwitches(IWbemServices* hyperV, StagedList& list) {
     const ComPtr<IEnumWbemClassObject> switches =
         startWalk(hyperV, Bstr(L"select * from Msvm_VirtualEthernetSwitch"));
     if (!switches) return false;
@@ -29,39 +64,19 @@ bool collectSwitches(IWbemServices* hyperV, std::vector<Bstr>& values) {
             logMessage(Error, "Query returned null object!");
             return false;
         }
-        values.push_back(getObjectPath(virtualSwitch.get()));
+        Bstr path = getObjectPath(virtualSwitch.get());
         logMessage(Info, "Get 'ElementName'");
-        values.push_back(getStringField(virtualSwitch.get(), Bstr(L"ElementName")));
+        list.add(std::move(path), getStringField(virtualSwitch.get(), Bstr(L"ElementName")));
     }
-}
-
-std::size_t copyValue(const Bstr& value, wchar_t* target) {
-    const std::size_t length = value.length();
-    std::copy_n(value.get(), length, target);
-    target[length] = L'\0';
-    return length + 1;
-}
-
-// Whole pairs only, and always room for the closing empty string: a caller walks the list up to that
-// empty string, so a pair cut after its path or a missing end would make it read past the buffer.
-void fillList(const std::vector<Bstr>& values, NetworksList& list) {
-    std::size_t offset = 0;
-    for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
-        const std::size_t pairSize = values[i].length() + 1 + values[i + 1].length() + 1;
-        if (pairSize + 1 > networksListCapacity - offset) break;
-        offset += copyValue(values[i], list.entries + offset);
-        offset += copyValue(values[i + 1], list.entries + offset);
-    }
-    list.entries[offset] = L'\0';
 }
 
 }  // namespace
 
 bool retrieveAvailableNetworkAdapters(LogCallback log, NetworksList& networksList) {
     return runExport(log, "Get available network adapters", [&networksList](IWbemServices* hyperV) {
-        std::vector<Bstr> values;
-        if (!collectSwitches(hyperV, values)) return false;
-        fillList(values, networksList);
+        StagedList list;
+        if (!collectSwitches(hyperV, list)) return false;
+        list.copyTo(networksList);
         logMessage(Info, "Get available network adapters - OK");
         return true;
     });

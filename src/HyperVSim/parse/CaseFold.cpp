@@ -18,7 +18,9 @@ std::wstring foldCase(std::wstring_view text) {
 }
 
 bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b) {
-    return compareIgnoreCase(a, b) == 0;
+    // Folding keeps a text's length, so texts of different lengths never match: most of the names a property
+    // lookup passes over are settled here without folding a character.
+    return a.size() == b.size() && compareIgnoreCase(a, b) == 0;
 }
 
 int compareIgnoreCase(std::wstring_view a, std::wstring_view b) {

@@ -4,11 +4,13 @@
 #include <atomic>
 #include <utility>
 
+#include "Common/StripedCount.h"
 #include "com/ComRef.h"
-#include "com/StripedCount.h"
 #include "platform.h"
 
 namespace HyperVSim {
+
+using Common::StripedCount;
 
 // COM objects of the host alive now (for Control::liveObjects); readers of the host on several threads
 // create and release objects at once, so the count is striped.

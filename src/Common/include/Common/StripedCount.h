@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstddef>
 
-namespace HyperVSim {
+namespace Common {
 
 class StripedCount {
 public:
@@ -32,4 +32,4 @@ private:
     std::array<Slot, slotCount> slots_{};
 };
 
-}  // namespace HyperVSim
+}  // namespace Common

@@ -105,21 +105,25 @@ std::optional<std::vector<std::wstring>> Instance::getStrings(std::wstring_view 
 
 void Instance::setOverride(std::wstring_view name, const Value& value) {
     const std::size_t index = indexOf(name);
-    if (index == npos) return;
-    if (overrides_.empty()) overrides_.resize(values_.size());
-    overrides_[index] = value;
+    if (index != npos) overrides_.set(index, values_.size(), value);
 }
 
-const Value* Instance::overrideFor(std::wstring_view name) const {
-    if (overrides_.empty()) return nullptr;
+std::optional<Value> Instance::overrideFor(std::wstring_view name) const {
+    if (overrides_.empty()) return std::nullopt;
     const std::size_t index = indexOf(name);
-    return index == npos || !overrides_[index] ? nullptr : &*overrides_[index];
+    return index == npos ? std::nullopt : overrides_.at(index);
+}
+
+std::optional<HRESULT> Instance::overrideToVariant(std::wstring_view name, VARIANT* out) const {
+    if (overrides_.empty()) return std::nullopt;
+    const std::size_t index = indexOf(name);
+    return index == npos ? std::nullopt : overrides_.toVariant(index, out);
 }
 
 void Instance::clearOverride(std::wstring_view name) {
     if (overrides_.empty()) return;
     const std::size_t index = indexOf(name);
-    if (index != npos) overrides_[index].reset();
+    if (index != npos) overrides_.clear(index);
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/OverrideTable.h"
 #include "model/Schema.h"
 #include "model/Value.h"
 
@@ -46,7 +47,9 @@ public:
     // Raw override values: Get delivers these instead of the typed values (Control::addMemory). Only
     // properties of the class can have one.
     void setOverride(std::wstring_view name, const Value& value);
-    const Value* overrideFor(std::wstring_view name) const;
+    std::optional<Value> overrideFor(std::wstring_view name) const;
+    // The VARIANT of the property's override; nullopt when it has none.
+    std::optional<HRESULT> overrideToVariant(std::wstring_view name, VARIANT* out) const;
     void clearOverride(std::wstring_view name);
 
     // Whether every key property has a value.
@@ -72,9 +75,8 @@ private:
     std::vector<CimValue> values_;
     std::vector<bool> explicit_;
     std::wstring rememberedPath_;
-    // By property index, as values_; empty while the instance has none. Kept beside the values rather than
-    // in a map by name, so that reading one costs no walk through scattered nodes.
-    std::vector<std::optional<Value>> overrides_;
+    // By property index, as values_.
+    OverrideTable overrides_;
 };
 
 }  // namespace HyperVSim

@@ -114,7 +114,7 @@ json instanceJson(const Instance& instance) {
         const PropertyDef& property = definitions[i];
         // Values never set are the class defaults and come back by themselves.
         if (instance.isExplicit(property.name)) values[toUtf8(property.name)] = valueJson(instance.values()[i]);
-        if (const Value* raw = instance.overrideFor(property.name))
+        if (const auto raw = instance.overrideFor(property.name))
             overrides[toUtf8(property.name)] = overrideJson(*raw);
     }
     json entry = {{"class", toUtf8(instance.className())}, {"values", values}};

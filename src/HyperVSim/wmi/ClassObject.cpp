@@ -48,8 +48,8 @@ HRESULT ClassObject::deliver(std::wstring_view name, const Value* substitute, VA
                         ? WBEM_FLAVOR_ORIGIN_LOCAL
                         : WBEM_FLAVOR_ORIGIN_PROPAGATED;
     if (!pVal) return S_OK;
-    if (!substitute) substitute = state_.instance().overrideFor(name);
     if (substitute) return overrideToVariant(*substitute, pVal);
+    if (const auto delivered = state_.instance().overrideToVariant(name, pVal)) return *delivered;
     return state_.instance().get(name)->toVariant(pVal);
 }
 

@@ -77,7 +77,7 @@ std::optional<wql::Literal> lookUpProperty(const ObjectState& object, std::wstri
     }
     const CimValue* value = object.instance().get(name);
     if (!value) return std::nullopt;
-    if (const Value* substitute = object.instance().overrideFor(name)) return literalOfValue(*substitute);
+    if (const auto substitute = object.instance().overrideFor(name)) return literalOfValue(*substitute);
     return literalOf(*value);
 }
 

@@ -127,6 +127,46 @@ TEST_F(SeedTest, ControlEditsSwitchesAndMemory) {
     EXPECT_EQ(typeOf(memory[0].get(), L"DeviceID"), VT_NULL);
 }
 
+// Raw values of every kind side by side in one instance: each is delivered as given, a query's where clause
+// sees them, and a Put replaces one override with the typed value while the others stay as they were.
+TEST_F(SeedTest, MemoryOverridesOfEveryKindStayApartThroughAPut) {
+    Control::removeAllMemory();
+    Control::addMemory({{L"Name", std::wstring(L"Microsoft")},
+                        {L"ElementName", std::wstring(L"Second text")},
+                        {L"Caption", std::wstring()},
+                        {L"HealthState", std::int16_t{-2}},
+                        {L"Volatile", true},
+                        {L"OperationalStatus", std::vector<std::wstring>{L"a", L""}},
+                        {L"BlockSize", std::wstring(L"4096")}});
+    auto memory = queryAll(services.get(), L"select * from Msvm_Memory where ElementName = 'Second text'");
+    ASSERT_EQ(memory.size(), 1u);
+    IWbemClassObject* item = memory[0].get();
+    EXPECT_EQ(text(item, L"Name"), L"Microsoft");
+    EXPECT_EQ(text(item, L"ElementName"), L"Second text");
+    EXPECT_EQ(text(item, L"Caption"), L"");
+    EXPECT_EQ(text(item, L"BlockSize"), L"4096");
+    Var health, flag, states;
+    ASSERT_EQ(item->Get(L"HealthState", 0, health.get(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(health->vt, VT_I2);
+    EXPECT_EQ(health->iVal, -2);
+    ASSERT_EQ(item->Get(L"Volatile", 0, flag.get(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(flag->vt, VT_BOOL);
+    EXPECT_EQ(flag->boolVal, VARIANT_TRUE);
+    ASSERT_EQ(item->Get(L"OperationalStatus", 0, states.get(), nullptr, nullptr), S_OK);
+    ASSERT_EQ(states->vt, VT_ARRAY | VT_BSTR);
+    EXPECT_EQ(states->parray->rgsabound[0].cElements, 2u);
+
+    Var replacement;
+    replacement->vt = VT_BSTR;
+    replacement->bstrVal = SysAllocString(L"Put here");
+    ASSERT_EQ(item->Put(L"Name", 0, replacement.get(), 0), S_OK);
+    EXPECT_EQ(text(item, L"Name"), L"Put here");
+    EXPECT_EQ(text(item, L"ElementName"), L"Second text");
+    EXPECT_EQ(text(item, L"BlockSize"), L"4096");
+    EXPECT_EQ(typeOf(item, L"NumberOfBlocks"), VT_NULL);
+    EXPECT_EQ(text(queryAll(services.get(), L"select * from Msvm_Memory")[0].get(), L"Name"), L"Microsoft");
+}
+
 TEST_F(SeedTest, ControlShowsDefinedMachines) {
     const std::wstring first = Control::defineMachine(L"alpha", 1);
     const std::wstring second = Control::defineMachine(L"beta", 2);

@@ -184,7 +184,7 @@ def main():
         ["Run at", context.get("date", "?")],
         ["Load before", "`" + load_before + "`"],
         ["Load after", "`" + load_after + "`"],
-        ["Benchmarks", "%s runs of each, median; %s s in all" % (repetitions, seconds)],
+        ["Benchmarks", "%s runs of each, interleaved with the other sizes of its family, median; %s s in all" % (repetitions, seconds)],
     ]))
     out.append("\nThe machine is shared with other builds: a load average above the number of CPUs means the "
                "wall-clock times (Time) include waiting for a CPU. CPU times are less affected and are the ones "
@@ -263,8 +263,10 @@ def main():
                "connection, namespace) is not spread over the items. Flat means: the largest size's cost per "
                "item is within 2x of the smallest size's. At the smallest sizes every item is in the CPU's "
                "caches; at the largest, each item's data comes from main memory (for a switch about 1 KB: its "
-               "path and 64-character name, read by the host and copied into the strings that the library "
-               "keeps until the walk ends), which a shared machine's other work makes slower still.\n")
+               "path and 64-character name; for an Msvm_Memory instance its three values, each behind two "
+               "pointers in the host's model), which a shared machine's other work makes slower still. The "
+               "instructions spent per item do not grow with N; the difference between sizes is the time spent "
+               "waiting for memory.\n")
     series = [("BM_switches", "retrieveAvailableNetworkAdapters, switches (names of 64 characters)"),
               ("BM_memory", "retrieveUsedMemory, Msvm_Memory instances"),
               ("BM_diskImages", "setDiskImages, images on a new generation 2 machine"),
@@ -344,7 +346,7 @@ def main():
     out.append("## How to reproduce\n")
     out.append("```\nmake bench                         # all of the above, rewrites this file\n"
                "BENCH_MIN_TIME=1 make bench        # longer timed runs (default 0.2 s per benchmark)\n"
-               "BENCH_REPETITIONS=5 make bench     # more runs of each benchmark (default 3; the median counts)\n"
+               "BENCH_REPETITIONS=9 make bench     # more runs of each benchmark (default 5; the median counts)\n"
                "BENCH_BUILD_DIR=build/mine make bench   # build and measure in another directory\n"
                "build/release/bin/velmora_bench --benchmark_filter=BM_memory   # one group\n```\n")
     out.append("Benchmarks live in bench/ (ExportBenchmarks.cpp: each export; ScaleBenchmarks.cpp: sizes and "

@@ -3,7 +3,7 @@
 # each export under callgrind (twice, to show they are stable) and writes docs/performance.md.
 #
 # BENCH_MIN_TIME (seconds per benchmark, default 0.2) shortens or lengthens the timed runs; each benchmark
-# runs BENCH_REPETITIONS times (default 3) and the report takes the median, so that one run disturbed by
+# runs BENCH_REPETITIONS times (default 5) and the report takes the median, so that one run disturbed by
 # the other work of a shared machine does not decide a figure.
 # BENCH_BUILD_DIR builds in that directory instead (configured as the release preset is), for a machine where
 # build/release belongs to someone else.
@@ -14,7 +14,7 @@ cd "$root"
 build="${BENCH_BUILD_DIR:-$root/build/release}"
 out="$build/bench-results"
 min_time="${BENCH_MIN_TIME:-0.2}"
-repetitions="${BENCH_REPETITIONS:-3}"
+repetitions="${BENCH_REPETITIONS:-5}"
 exports=(createVM deleteVM startVM stopVM setDiskImages retrieveAvailableNetworkAdapters retrieveUsedMemory)
 
 if [[ -n "${BENCH_BUILD_DIR:-}" ]]; then
@@ -30,14 +30,17 @@ mkdir -p "$out/callgrind"
 uptime > "$out/load-before.txt"
 
 # Each benchmark family runs in a process of its own: a walk over 100,000 instances leaves the C library's
-# heap in a shape that slows whatever runs after it in the same process.
+# heap in a shape that slows whatever runs after it in the same process. Within a family the runs of its sizes
+# are interleaved in random order, so that a spell in which the shared machine is slower falls on all sizes
+# alike instead of on one, which would skew the cost per item of the largest against the smallest.
 start=$(date +%s)
 families=$("$build/bin/velmora_bench" --benchmark_list_tests | sed 's#/.*##' | uniq)
 number=0
 for family in $families; do
     number=$((number + 1))
     "$build/bin/velmora_bench" --benchmark_filter="^$family(/|\$)" --benchmark_min_time="$min_time" \
-        --benchmark_repetitions="$repetitions" --benchmark_out="$out/benchmarks-$(printf %02d $number)-$family.json" \
+        --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving=true \
+        --benchmark_out="$out/benchmarks-$(printf %02d $number)-$family.json" \
         --benchmark_out_format=json
 done
 echo "$(($(date +%s) - start))" > "$out/benchmark-seconds.txt"

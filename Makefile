@@ -19,7 +19,7 @@ test: deps
 demo: build
 	./build/default/bin/velmora tour
 
-bench:
+bench: deps
 	./scripts/run-benchmarks.sh
 
 format:

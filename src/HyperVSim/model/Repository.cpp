@@ -89,7 +89,6 @@ bool Repository::put(Instance instance) {
     }
     auto record = std::make_unique<Record>();
     record->sequence = nextSequence_++;
-    record->identity = identity;
     record->instance = std::make_shared<const Instance>(std::move(instance));
     ClassList& list = byClass_[foldCase(record->instance->className())];
     record->slot = list.entries.size();

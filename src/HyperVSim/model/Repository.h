@@ -67,9 +67,8 @@ public:
 private:
     struct Record {
         std::uint64_t sequence = 0;
-        std::size_t slot = 0;  // in its class's list
-        std::wstring identity;
-        Snapshot instance;
+        std::size_t slot = 0;                  // in its class's list
+        Snapshot instance;                     // its identity is its key in records_
         std::vector<std::wstring> referenced;  // identities this association references
         // (property index, identity) of each reference, parsed once here rather than on every query.
         std::vector<std::pair<std::size_t, std::wstring>> ends;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when any is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang-format libxml2-dev libxml2-utils nlohmann-json3-dev libcli11-dev
+packages=(cmake ninja-build ccache g++ clang-format libxml2-dev libxml2-utils nlohmann-json3-dev libcli11-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev valgrind clang libclang-rt-14-dev)
 if [ "${1:-}" = "--windows" ]; then packages+=(g++-mingw-w64-x86-64-posix wine64); fi
 missing=()

@@ -1,5 +1,7 @@
-// The entry point through which the platform creates the host's COM classes: DllGetClassObject with class
-// factories for the WMI locator and the object text source.
+// The entry points through which the platform creates the host's COM classes: DllGetClassObject with class
+// factories for the WMI locator and the object text source, and DllCanUnloadNow.
+#include <atomic>
+
 #include "com/Status.h"
 #include "wmi/Call.h"
 #include "wmi/Locator.h"
@@ -8,7 +10,12 @@
 namespace HyperVSim {
 namespace {
 
-// Factories live as long as the library; their reference count has nothing to free.
+// References to the factories held outside the library (by the COM runtime while they are registered, by
+// callers between DllGetClassObject and CreateInstance) and LockServer locks: while any is held, the library
+// must stay loaded.
+std::atomic<long> serverHolds{0};
+
+// Factories live as long as the library; their reference count only keeps it loaded.
 template <class Product>
 class Factory final : public IClassFactory {
 public:
@@ -20,10 +27,11 @@ public:
         *out = nullptr;
         if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory)) return E_NOINTERFACE;
         *out = static_cast<IClassFactory*>(this);
+        AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++serverHolds); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--serverHolds); }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
         Call call("CreateInstance", name_);
@@ -34,7 +42,13 @@ public:
         auto product = makeObject<Product>();
         return call.finish(product->QueryInterface(riid, ppvObject));
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock)
+            ++serverHolds;
+        else
+            --serverHolds;
+        return S_OK;
+    }
 
 private:
     const wchar_t* name_;
@@ -57,4 +71,8 @@ extern "C" HYPERVSIM_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid,
     else
         return CLASS_E_CLASSNOTAVAILABLE;
     return factory->QueryInterface(riid, ppv);
+}
+
+extern "C" HYPERVSIM_API HRESULT DllCanUnloadNow() {
+    return HyperVSim::serverHolds.load() == 0 && HyperVSim::liveObjectCount().sum() == 0 ? S_OK : S_FALSE;
 }

@@ -123,6 +123,9 @@ wchar_t imagePath[512];
 void lifecycleOnTheSimulatedHost() {
     expect(registerHost(L"HyperVSim.dll", HYPERVSIM_REGISTER_NAME),
            "HyperVSim.dll registers the simulated host through " HYPERVSIM_REGISTER_NAME);
+    // COM asks DllCanUnloadNow before it unloads an in-process server: S_FALSE while it is in use.
+    const auto canUnloadNow = procedureOf(L"HyperVSim.dll", "DllCanUnloadNow");
+    expect(canUnloadNow && canUnloadNow() == 1, "  DllCanUnloadNow answers S_FALSE while the host is registered");
     expect(makeImage(imagePath), "an image file to attach");
 
     received.clear();
@@ -199,6 +202,7 @@ void lifecycleOnTheSimulatedHost() {
     const auto revoke =
         reinterpret_cast<HyperVSimRevokeFunction>(procedureOf(L"HyperVSim.dll", HYPERVSIM_REVOKE_NAME));
     expect(revoke && revoke() == 0, "HyperVSim.dll revokes the registration");
+    expect(canUnloadNow && canUnloadNow() == 0, "  DllCanUnloadNow answers S_OK once every object is released");
     expect(DeleteFileW(imagePath) != 0, "the image file is removed");
 }
 

@@ -124,7 +124,8 @@ void lifecycleOnTheSimulatedHost() {
     expect(registerHost(L"HyperVSim.dll", HYPERVSIM_REGISTER_NAME),
            "HyperVSim.dll registers the simulated host through " HYPERVSIM_REGISTER_NAME);
     // COM asks DllCanUnloadNow before it unloads an in-process server: S_FALSE while it is in use.
-    const auto canUnloadNow = procedureOf(L"HyperVSim.dll", "DllCanUnloadNow");
+    const auto canUnloadNow =
+        reinterpret_cast<long(__stdcall*)()>(procedureOf(L"HyperVSim.dll", "DllCanUnloadNow"));
     expect(canUnloadNow && canUnloadNow() == 1, "  DllCanUnloadNow answers S_FALSE while the host is registered");
     expect(makeImage(imagePath), "an image file to attach");
 

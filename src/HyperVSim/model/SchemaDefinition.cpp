@@ -212,6 +212,9 @@ void defineAssociations(Schema& s) {
     define(s, L"Msvm_SettingsDefineCapabilities", L"CIM_SettingsDefineCapabilities", {u16(L"SupportStatement")});
     define(s, L"CIM_SettingsDefineState", L"", {ref(L"ManagedElement").key(), ref(L"SettingData").key()});
     define(s, L"Msvm_SettingsDefineState", L"CIM_SettingsDefineState", {});
+    define(s, L"CIM_Dependency", L"", {ref(L"Antecedent").key(), ref(L"Dependent").key()});
+    define(s, L"CIM_SnapshotOfVirtualSystem", L"CIM_Dependency", {});
+    define(s, L"Msvm_SnapshotOfVirtualSystem", L"CIM_SnapshotOfVirtualSystem", {});
     define(s, L"CIM_VirtualSystemSettingDataComponent", L"CIM_Component", {});
     define(s, L"Msvm_VirtualSystemSettingDataComponent", L"CIM_VirtualSystemSettingDataComponent", {});
 }

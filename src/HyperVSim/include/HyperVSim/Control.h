@@ -141,6 +141,11 @@ public:
 
     // Defines a machine as DefineSystem would; returns its full path.
     static std::wstring defineMachine(const std::wstring& name, int generation);
+    // Adds a checkpoint of the machine at `machinePath`: a second Msvm_VirtualSystemSettingData (a copy of the
+    // machine's own, of type "Microsoft:Hyper-V:Snapshot:Realized") that the machine's associators list
+    // before its own settings. Returns the checkpoint's full path; throws std::invalid_argument when the path
+    // names no machine.
+    static std::wstring addCheckpoint(const std::wstring& machinePath);
     static std::vector<MachineView> machines();
     static std::optional<MachineView> machine(const std::wstring& path);
 

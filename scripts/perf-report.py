@@ -211,8 +211,9 @@ def main():
                "OpenNamespace, GetObject, ExecQuery, ExecMethod and every IEnumWbemClassObject::Next (the last "
                "one, which reports the end, included). IWbemClassObject Get, Put, GetMethod and SpawnInstance "
                "work on the client's copy, CoCreateInstance of the locator and the text source and GetText are "
-               "in-process, CoSetProxyBlanket only sets the proxy, and GetCallStatus of a synchronous call has "
-               "its answer already: none of them is counted. They are counted by the simulated host's "
+               "in-process, CoSetProxyBlanket only sets the proxy, and GetCallStatus and GetResultObject of a "
+               "synchronous call have their answers already (the call's status and output parameters came back "
+               "with ExecMethod): none of them is counted. They are counted by the simulated host's "
                "journal (its count of calls by operation, exact however many calls an export makes), one call "
                "of the export outside the timed loop.\n")
     rows = []

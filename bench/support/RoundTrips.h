@@ -6,8 +6,9 @@
 // that reports the end). Local to the client process, and so not counted: IWbemClassObject Get, Put,
 // GetMethod and SpawnInstance (the object is a client-side copy), CoCreateInstance of the locator and of
 // the object text source (in-process servers) and IWbemObjectTextSrc::GetText, CoSetProxyBlanket (proxy
-// settings), and IWbemCallResult::GetCallStatus of a synchronous call, which has completed when ExecMethod
-// returns. Release of a proxy is not journalled and not counted.
+// settings), and IWbemCallResult::GetCallStatus and GetResultObject of a synchronous call, which has
+// completed when ExecMethod returns: its status and output parameters came back with it. Release of a proxy
+// is not journalled and not counted.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,10 @@
-// Control: direct changes of the host (switches, memory, machines) that tests set up without WMI calls.
+// Control: direct changes of the host (switches, memory, machines, checkpoints) that tests set up without WMI
+// calls.
 #include <stdexcept>
 
 #include "HyperVSim/Control.h"
+#include "hyperv/Checkpoints.h"
+#include "hyperv/Machines.h"
 #include "model/CimConversion.h"
 #include "model/Host.h"
 #include "model/Seed.h"
@@ -76,6 +79,15 @@ std::wstring Control::defineMachine(const std::wstring& name, int generation) {
     for (const auto& [output, value] : outcome.outputs)
         if (output == L"ResultingSystem" && value.asString()) return *value.asString();
     throw std::runtime_error("DefineSystem gave no ResultingSystem");
+}
+
+std::wstring Control::addCheckpoint(const std::wstring& machinePath) {
+    return Host::instance().write([&](HostState& state) {
+        const Instance* machine = state.repository.findByPath(machinePath);
+        if (!machine || !hyperv::isVirtualMachine(*machine))
+            throw std::invalid_argument("no virtual machine has the path given for a checkpoint");
+        return hyperv::createCheckpoint(state, *machine);
+    });
 }
 
 }  // namespace HyperVSim

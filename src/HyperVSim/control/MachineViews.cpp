@@ -1,9 +1,10 @@
 // Control: machines as the model holds them. A machine is an Msvm_ComputerSystem other than the host; its
-// settings are the Msvm_VirtualSystemSettingData associated with it and the resource settings associated
-// with those through Msvm_VirtualSystemSettingDataComponent.
+// settings are its own Msvm_VirtualSystemSettingData (not a checkpoint's) and the resource settings
+// associated with those through Msvm_VirtualSystemSettingDataComponent.
 #include <algorithm>
 
 #include "HyperVSim/Control.h"
+#include "hyperv/Machines.h"
 #include "model/Host.h"
 #include "parse/CaseFold.h"
 
@@ -36,9 +37,9 @@ public:
         view.id = text(system, L"Name");
         view.name = text(system, L"ElementName");
         view.enabledState = static_cast<int>(system.getInteger(L"EnabledState").value_or(0));
-        const auto settings = repository_.associators(system.identity(), L"Msvm_VirtualSystemSettingData");
-        if (settings.empty()) return view;
-        const Instance& vssd = *settings.front();
+        const Instance* settings = hyperv::settingsOfMachine(repository_, system);
+        if (!settings) return view;
+        const Instance& vssd = *settings;
         view.generation = text(vssd, L"VirtualSystemSubType") == L"Microsoft:Hyper-V:SubType:2" ? 2 : 1;
         view.configurationDataRoot = text(vssd, L"ConfigurationDataRoot");
         const auto parts = repository_.associators(vssd.identity(), {}, L"Msvm_VirtualSystemSettingDataComponent");

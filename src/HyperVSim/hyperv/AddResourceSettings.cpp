@@ -14,6 +14,8 @@ namespace HyperVSim::hyperv {
 MethodOutcome addResourceSettings(HostState& state, const Instance&, const Instance& inParams) {
     const std::wstring configuration = inParams.getString(L"AffectedConfiguration").value_or(L"");
     const Instance* found = state.repository.findByPath(configuration);
+    // A machine stands for its own settings.
+    if (found && isVirtualMachine(*found)) found = settingsOfMachine(state.repository, *found);
     if (!found || !Schema::instance().derivesFrom(found->className(), systemSettingsClass) ||
         !machineOfSettings(state.repository, *found))
         return failedJob(

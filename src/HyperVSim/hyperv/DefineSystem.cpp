@@ -7,8 +7,33 @@
 #include "hyperv/Names.h"
 #include "hyperv/Outcomes.h"
 #include "hyperv/ResourceAddition.h"
+#include "hyperv/ResourceKinds.h"
+#include "hyperv/ResourceRules.h"
+#include "parse/CaseFold.h"
 
 namespace HyperVSim::hyperv {
+
+namespace {
+
+// A resource given with the definition: memory and processor settings change the machine's own, as
+// ModifyResourceSettings would, with the values the client set (what it left at the class's defaults
+// stays as a new machine has it); anything else is added as AddResourceSettings adds it. False when the
+// host refuses it.
+bool takeResource(HostState& state, const Instance& systemSettings, ConvertedInstance resource) {
+    const ResourceKind kind = resourceKind(resource.instance);
+    if (kind != ResourceKind::Memory && kind != ResourceKind::Processor)
+        return !std::holds_alternative<Rejection>(addResource(state, systemSettings, resource.instance));
+    const std::wstring_view ownClass = kind == ResourceKind::Memory ? memorySettingsClass : processorSettingsClass;
+    const Instance* current = resourceOfClass(state.repository, systemSettings, ownClass);
+    if (!current || !equalsIgnoreCase(current->className(), resource.instance.className())) return false;
+    std::erase_if(resource.named, [&](const std::wstring& name) { return !resource.instance.isExplicit(name); });
+    Instance changed = withChanges(*current, resource);
+    if (checkResourceChange(*current, changed, false)) return false;
+    state.repository.put(std::move(changed));
+    return true;
+}
+
+}  // namespace
 
 // Answers at once, as the recorded real hosts do: 0 with ResultingSystem, or 32773 without it.
 MethodOutcome defineSystem(HostState& state, const Instance&, const Instance& inParams) {
@@ -20,8 +45,7 @@ MethodOutcome defineSystem(HostState& state, const Instance&, const Instance& in
     const CimValue* reference = inParams.get(L"ReferenceConfiguration");
     if (reference && !reference->isNull()) return MethodOutcome::returns(notSupported);
 
-    // Resources given with the definition are added as AddResourceSettings adds them; a refused one
-    // leaves no machine behind.
+    // A refused resource leaves no machine behind.
     std::vector<ConvertedInstance> resources;
     const auto texts = inParams.getStrings(L"ResourceSettings");
     if (texts && !texts->empty()) {
@@ -34,7 +58,7 @@ MethodOutcome defineSystem(HostState& state, const Instance&, const Instance& in
     const Instance machine = *state.repository.findByPath(machinePath);
     const Instance systemSettings = *settingsOfMachine(state.repository, machine);
     for (const auto& resource : resources) {
-        if (std::holds_alternative<Rejection>(addResource(state, systemSettings, resource.instance))) {
+        if (!takeResource(state, systemSettings, resource)) {
             removeMachine(state.repository, machine);
             return MethodOutcome::returns(invalidParameter);
         }

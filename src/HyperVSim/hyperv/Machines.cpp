@@ -98,6 +98,9 @@ void removeMachine(Repository& repository, const Instance& machine) {
         for (const auto& resource : resourcesOf(repository, *settings)) doomed.push_back(resource->identity());
         doomed.push_back(settings->identity());
     }
+    for (const auto& checkpoint :
+         repository.associators(machine.identity(), systemSettingsClass, snapshotOfSystemClass))
+        doomed.push_back(checkpoint->identity());
     doomed.push_back(memoryDeviceIdentity(machine));
     doomed.push_back(machine.identity());
     for (const auto& identity : doomed) removeWithAssociations(repository, identity);

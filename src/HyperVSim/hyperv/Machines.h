@@ -17,6 +17,7 @@ bool isRunning(const Instance& machine);
 // The machine's GUID (its Name).
 std::wstring machineId(const Instance& machine);
 
+// The machine's own settings (not those of its checkpoints).
 const Instance* settingsOfMachine(const Repository& repository, const Instance& machine);
 const Instance* machineOfSettings(const Repository& repository, const Instance& settings);
 // The machine settings that list this resource settings object; nullptr for one of no machine.
@@ -38,7 +39,8 @@ void removeWithAssociations(Repository& repository, std::wstring_view identity);
 Instance memoryDevice(const Instance& machine, std::uint64_t mebibytes);
 std::wstring memoryDeviceIdentity(const Instance& machine);
 
-// Removes the machine, its settings, its resources, its memory device and every association of them.
+// Removes the machine, its settings, its resources, its checkpoints, its memory device and every
+// association of them.
 void removeMachine(Repository& repository, const Instance& machine);
 
 // A stored object's own path form for a path text a client sent; empty when it names no stored object.

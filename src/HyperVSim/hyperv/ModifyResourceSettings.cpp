@@ -46,12 +46,7 @@ Change prepareChange(const Repository& repository, const ConvertedInstance& embe
         return {Instance(), Rejection{static_cast<std::uint16_t>(invalidParameter),
                                       L"The resource '" + id + L"' is of class " + current->className() +
                                           L", not " + embedded.instance.className() + L"."}};
-    // Only what differs is taken over, so that sending an object back unchanged leaves it as it was.
-    Instance changed = *current;
-    for (const auto& name : embedded.named) {
-        const CimValue& value = *embedded.instance.get(name);
-        if (!equalsIgnoreCase(name, L"InstanceID") && value != *current->get(name)) changed.set(name, value);
-    }
+    Instance changed = withChanges(*current, embedded);
     const Instance* settings = settingsOfResource(repository, *current);
     const Instance* machine = settings ? machineOfSettings(repository, *settings) : nullptr;
     auto rejection = checkResourceChange(*current, changed, machine && isRunning(*machine));

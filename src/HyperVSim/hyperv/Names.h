@@ -17,9 +17,11 @@ inline constexpr std::wstring_view switchClass = L"Msvm_VirtualEthernetSwitch";
 inline constexpr std::wstring_view memoryDeviceClass = L"Msvm_Memory";
 inline constexpr std::wstring_view settingsDefineStateClass = L"Msvm_SettingsDefineState";
 inline constexpr std::wstring_view settingsComponentClass = L"Msvm_VirtualSystemSettingDataComponent";
+inline constexpr std::wstring_view snapshotOfSystemClass = L"Msvm_SnapshotOfVirtualSystem";
 
 inline constexpr std::wstring_view virtualMachineDescription = L"Microsoft Virtual Machine";
 inline constexpr std::wstring_view realizedSystemType = L"Microsoft:Hyper-V:System:Realized";
+inline constexpr std::wstring_view snapshotSystemType = L"Microsoft:Hyper-V:Snapshot:Realized";
 inline constexpr std::wstring_view generation1SubType = L"Microsoft:Hyper-V:SubType:1";
 inline constexpr std::wstring_view generation2SubType = L"Microsoft:Hyper-V:SubType:2";
 // Where a machine's files go when the client names no folder.

@@ -3,6 +3,7 @@
 #include "hyperv/Names.h"
 #include "hyperv/ResourceKinds.h"
 #include "model/Seed.h"
+#include "parse/CaseFold.h"
 
 namespace HyperVSim::hyperv {
 namespace {
@@ -56,6 +57,15 @@ std::optional<Rejection> checkProcessors(const Instance& current, const Instance
 }
 
 }  // namespace
+
+Instance withChanges(const Instance& current, const ConvertedInstance& sent) {
+    Instance changed = current;
+    for (const auto& name : sent.named) {
+        const CimValue& value = *sent.instance.get(name);
+        if (!equalsIgnoreCase(name, L"InstanceID") && value != *current.get(name)) changed.set(name, value);
+    }
+    return changed;
+}
 
 std::optional<Rejection> checkResourceChange(const Instance& current, const Instance& changed, bool running) {
     switch (resourceKind(current)) {

@@ -58,6 +58,8 @@ public:
     bool derivesFrom(std::wstring_view className, std::wstring_view ancestor) const;
     // `className` and every class deriving from it.
     std::vector<std::shared_ptr<const ClassDef>> withSubclasses(std::wstring_view className) const;
+    // Every class, superclasses before their subclasses.
+    std::vector<std::shared_ptr<const ClassDef>> classes() const { return {ordered_.begin(), ordered_.end()}; }
 
     // Builder used by the schema's definition.
     void add(ClassDef definition);

@@ -130,8 +130,7 @@ void defineCoreClasses(Schema& s) {
            {str(L"JobStatus"), datetime(L"TimeSubmitted"), u16(L"PercentComplete"), u16(L"ErrorCode"),
             str(L"ErrorDescription"), flag(L"DeleteOnCompletion")});
     define(s, L"CIM_ConcreteJob", L"CIM_Job",
-           {str(L"InstanceID").key(), u16(L"JobState"), datetime(L"TimeOfLastStateChange"),
-            str(L"ErrorSummaryDescription")});
+           {str(L"InstanceID").key(), u16(L"JobState"), datetime(L"TimeOfLastStateChange")});
 }
 
 void defineSettingClasses(Schema& s) {
@@ -164,10 +163,10 @@ void defineSettingClasses(Schema& s) {
             str(L"ResourceSubType").defaults(text(L"Microsoft:Hyper-V:Processor")),
             str(L"AllocationUnits").defaults(text(L"percent / 1000")), u64(L"MaxProcessorsPerNumaNode"),
             u64(L"MaxNumaNodesPerSocket"), flag(L"LimitCPUID"), flag(L"LimitProcessorFeatures")});
-    define(s, L"Msvm_SyntheticEthernetPortSettingData", L"CIM_ResourceAllocationSettingData",
-           {flag(L"StaticMacAddress"), strs(L"VirtualSystemIdentifiers"), flag(L"ClusterMonitored")});
     define(s, L"CIM_EthernetPortAllocationSettingData", L"CIM_ResourceAllocationSettingData",
-           {str(L"DesiredVLANEndpointMode")});
+           {u16(L"DesiredVLANEndpointMode")});
+    define(s, L"Msvm_SyntheticEthernetPortSettingData", L"CIM_EthernetPortAllocationSettingData",
+           {flag(L"StaticMacAddress"), strs(L"VirtualSystemIdentifiers"), flag(L"ClusterMonitored")});
     define(s, L"Msvm_EthernetPortAllocationSettingData", L"CIM_EthernetPortAllocationSettingData",
            {u16(L"EnabledState"), str(L"TestReplicaPoolID"), str(L"TestReplicaSwitchName")});
     define(s, L"CIM_StorageAllocationSettingData", L"CIM_ResourceAllocationSettingData",
@@ -180,8 +179,7 @@ void defineSystemClasses(Schema& s) {
     define(s, L"Msvm_ComputerSystem", L"CIM_ComputerSystem",
            {u64(L"OnTimeInMilliseconds"), u32(L"ProcessID"), u16(L"NumberOfNumaNodes")},
            {method(L"RequestStateChange", {u16(L"RequestedState"), datetime(L"TimeoutPeriod")}, {ref(L"Job")})});
-    define(s, L"CIM_VirtualEthernetSwitch", L"CIM_ComputerSystem", {});
-    define(s, L"Msvm_VirtualEthernetSwitch", L"CIM_VirtualEthernetSwitch", {u32(L"MaxVMQOffloads")});
+    define(s, L"Msvm_VirtualEthernetSwitch", L"CIM_ComputerSystem", {u32(L"MaxVMQOffloads")});
     define(s, L"CIM_VirtualSystemManagementService", L"CIM_Service", {});
     define(s, L"Msvm_VirtualSystemManagementService", L"CIM_VirtualSystemManagementService", {},
            {method(L"DefineSystem",
@@ -200,21 +198,23 @@ void defineSystemClasses(Schema& s) {
            {u16(L"ResourceType"), str(L"OtherResourceType"), str(L"ResourceSubType"), u16(L"RequestTypesSupported"),
             u16(L"SharingMode"), u16s(L"SupportedAddStates"), u16s(L"SupportedRemoveStates")});
     define(s, L"Msvm_AllocationCapabilities", L"CIM_AllocationCapabilities", {});
-    define(s, L"Msvm_ConcreteJob", L"CIM_ConcreteJob", {});
+    define(s, L"Msvm_ConcreteJob", L"CIM_ConcreteJob", {str(L"ErrorSummaryDescription")});
 }
 
 void defineAssociations(Schema& s) {
     define(s, L"CIM_ElementCapabilities", L"",
            {ref(L"ManagedElement").key(), ref(L"Capabilities").key(), u16s(L"Characteristics")});
     define(s, L"Msvm_ElementCapabilities", L"CIM_ElementCapabilities", {});
-    define(s, L"CIM_SettingsDefineCapabilities", L"",
-           {ref(L"GroupComponent").key(), ref(L"PartComponent").key(), u16(L"PropertyPolicy").defaults(u16Value(0)),
-            u16(L"ValueRole").defaults(u16Value(3)), u16(L"ValueRange").defaults(u16Value(0)),
-            u16(L"SupportStatement")});
-    define(s, L"Msvm_SettingsDefineCapabilities", L"CIM_SettingsDefineCapabilities", {});
+    define(s, L"CIM_Component", L"", {ref(L"GroupComponent").key(), ref(L"PartComponent").key()});
+    define(s, L"CIM_SettingsDefineCapabilities", L"CIM_Component",
+           {u16(L"PropertyPolicy").defaults(u16Value(0)), u16(L"ValueRole").defaults(u16Value(3)),
+            u16(L"ValueRange").defaults(u16Value(0))});
+    define(s, L"Msvm_SettingsDefineCapabilities", L"CIM_SettingsDefineCapabilities", {u16(L"SupportStatement")});
     define(s, L"CIM_SettingsDefineState", L"", {ref(L"ManagedElement").key(), ref(L"SettingData").key()});
     define(s, L"Msvm_SettingsDefineState", L"CIM_SettingsDefineState", {});
-    define(s, L"CIM_Component", L"", {ref(L"GroupComponent").key(), ref(L"PartComponent").key()});
+    define(s, L"CIM_Dependency", L"", {ref(L"Antecedent").key(), ref(L"Dependent").key()});
+    define(s, L"CIM_SnapshotOfVirtualSystem", L"CIM_Dependency", {});
+    define(s, L"Msvm_SnapshotOfVirtualSystem", L"CIM_SnapshotOfVirtualSystem", {});
     define(s, L"CIM_VirtualSystemSettingDataComponent", L"CIM_Component", {});
     define(s, L"Msvm_VirtualSystemSettingDataComponent", L"CIM_VirtualSystemSettingDataComponent", {});
 }

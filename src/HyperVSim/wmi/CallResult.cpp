@@ -13,7 +13,7 @@ HRESULT CallResult::GetResultObject(LONG, IWbemClassObject** ppResultObject) {
     if (const auto failure = call.failure()) return call.finish(*failure);
     if (status_ < 0) return call.finish(status_);
     if (!result_) return call.finish(wbem(WBEM_E_NOT_FOUND));
-    handOut(makeObject<ClassObject>(*result_), ppResultObject);
+    if (!call.fires(Fault::Kind::NoObject)) handOut(makeObject<ClassObject>(*result_), ppResultObject);
     return call.finish(S_OK);
 }
 

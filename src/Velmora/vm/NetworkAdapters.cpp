@@ -2,6 +2,7 @@
 
 #include "log/Log.h"
 #include "vm/Guid.h"
+#include "vm/MachineSettings.h"
 #include "wmi/Bstr.h"
 #include "wmi/EmbeddedInstance.h"
 #include "wmi/MethodCall.h"
@@ -71,9 +72,7 @@ bool setNetworkAdapters(IWbemServices* services, IWbemClassObject* managementSer
     logMessage(Info, "Set network adapters");
     const ComPtr<IWbemClassObject> machine = getObject(services, Bstr(vmPath));
     if (!machine) return false;
-    const ComPtr<IWbemClassObject> settingsData =
-        executeQuery(services, associationQuery(L"Associators of {", machine.get(),
-                                                L"} where ResultClass = Msvm_VirtualSystemSettingData"));
+    const ComPtr<IWbemClassObject> settingsData = getMachineSettings(services, machine.get());
     if (!settingsData) {
         logMessage(Error, "Cannot get virtual system settings data");
         return false;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "log/Log.h"
+#include "vm/MachineSettings.h"
 #include "wmi/Bstr.h"
 #include "wmi/EmbeddedInstance.h"
 #include "wmi/MethodCall.h"
@@ -103,9 +104,7 @@ ComPtr<IWbemClassObject> findResourceSettings(IWbemServices* services, const wch
                                               const SizingMember& member) {
     const ComPtr<IWbemClassObject> machine = getObject(services, Bstr(vmPath));
     if (!machine) return nullptr;
-    const ComPtr<IWbemClassObject> settingsData =
-        executeQuery(services, associationQuery(L"Associators of {", machine.get(),
-                                                L"} where ResultClass = Msvm_VirtualSystemSettingData"));
+    const ComPtr<IWbemClassObject> settingsData = getMachineSettings(services, machine.get());
     if (!settingsData) return nullptr;
     return executeQuery(services,
                         associationQuery(L"Associators of {", settingsData.get(), member.settingsQuerySuffix));

@@ -117,10 +117,6 @@ bool defineMachine(IWbemServices* services, const VMSettings& settings, CreatedV
     ComPtr<IWbemClassObject> outParams;
     callResult = executeMethod(services, servicePath, method, inParams.get(), &outParams);
     if (!callResult) return false;
-    if (!outParams) {
-        logMessage(Error, "Null out params!");
-        return false;
-    }
     if (!takeResultingSystem(outParams.get(), created)) return false;
 
     // From here on the machine exists: the remaining steps only adjust it, so their failures are reported

@@ -6,6 +6,7 @@
 #include "Velmora.h"
 #include "log/Log.h"
 #include "vm/DiskControllers.h"
+#include "vm/MachineSettings.h"
 #include "wmi/Bstr.h"
 #include "wmi/EmbeddedInstance.h"
 #include "wmi/ExportFrame.h"
@@ -119,9 +120,7 @@ bool attachImages(IWbemServices* services, const wchar_t* vmPath, std::uint32_t 
     if (!managementService) return false;
     const ComPtr<IWbemClassObject> vm = getObject(services, Bstr(vmPath));
     if (!vm) return false;
-    const ComPtr<IWbemClassObject> settingsData = executeQuery(
-        services,
-        associationQuery(L"Associators of {", vm.get(), L"} where ResultClass = Msvm_VirtualSystemSettingData"));
+    const ComPtr<IWbemClassObject> settingsData = getMachineSettings(services, vm.get());
     if (!settingsData) {
         logMessage(Error, "Cannot get virtual system settings data");
         return false;

@@ -21,6 +21,23 @@ Bstr emptyText() {
     return Bstr(L"");
 }
 
+// Whether an Msvm_SettingsDefineCapabilities association names the Default template (ValueRole 0). A role
+// that cannot be read ends the search: nothing can be said about that association.
+Match defaultRole(IWbemClassObject* association) {
+    logMessage(Info, "Get 'ValueRole'");
+    Variant role;
+    if (FAILED(association->Get(L"ValueRole", 0, role.put(), nullptr, nullptr))) {
+        logMessage(Error, "Failed to get object field");
+        return Match::Stop;
+    }
+    if (role.type() != VT_I4) {
+        logValues(Error, "Invalid type of field, expected string, got ", role.type());
+        return Match::Stop;
+    }
+    constexpr LONG defaultValueRole = 0;
+    return role->lVal == defaultValueRole ? Match::Take : Match::Skip;
+}
+
 }  // namespace
 
 Bstr serializeObject(IWbemClassObject* object) {
@@ -62,24 +79,13 @@ ComPtr<IWbemClassObject> requestDefaultObject(IWbemServices* services, IWbemClas
                                                 L"Msvm_ElementCapabilities"));
     if (!capabilities) return nullptr;
 
-    // Only the first association is looked at: Hyper-V lists the default role first.
+    // The associations come in no promised order: the first with the Default role is taken.
     const ComPtr<IWbemClassObject> definition =
-        executeQuery(services, associationQuery(L"References of {", capabilities.get(),
-                                                L"} where ResultClass = Msvm_SettingsDefineCapabilities"));
+        findInQuery(services,
+                    associationQuery(L"References of {", capabilities.get(),
+                                     L"} where ResultClass = Msvm_SettingsDefineCapabilities"),
+                    defaultRole);
     if (!definition) return nullptr;
-
-    logMessage(Info, "Get 'ValueRole'");
-    Variant role;
-    if (FAILED(definition->Get(L"ValueRole", 0, role.put(), nullptr, nullptr))) {
-        logMessage(Error, "Failed to get object field");
-        return nullptr;
-    }
-    if (role.type() != VT_I4) {
-        logValues(Error, "Invalid type of field, expected string, got ", role.type());
-        return nullptr;
-    }
-    constexpr LONG defaultRole = 0;
-    if (role->lVal != defaultRole) return nullptr;
 
     logMessage(Info, "Get 'PartComponent'");
     const Bstr defaultPath = getStringField(definition.get(), Bstr(L"PartComponent"));

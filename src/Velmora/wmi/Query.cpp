@@ -17,28 +17,48 @@ ComPtr<IEnumWbemClassObject> startWalk(IWbemServices* services, const Bstr& quer
     return enumerator;
 }
 
-ComPtr<IWbemClassObject> executeQuery(IWbemServices* services, const Bstr& query) {
+ComPtr<IWbemClassObject> findInQuery(IWbemServices* services, const Bstr& query, const ObjectTest& test) {
     logMessage(Info, "Executing query");
     const ComPtr<IEnumWbemClassObject> enumerator = startWalk(services, query);
     if (!enumerator) return nullptr;
-    ComPtr<IWbemClassObject> object;
-    ULONG returned = 0;
-    const HRESULT result = enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(), &returned);
-    if (FAILED(result)) {
-        logValues(Error, "Query::Next failed, err=", result);
-        return nullptr;
+    bool seenAny = false;
+    for (;;) {
+        ComPtr<IWbemClassObject> object;
+        ULONG returned = 0;
+        const HRESULT result = enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(), &returned);
+        if (FAILED(result)) {
+            logValues(Error, "Query::Next failed, err=", result);
+            return nullptr;
+        }
+        if (!object) {
+            logMessage(Error, seenAny ? "Query returned no matching objects!" : "Query returned no objects!");
+            return nullptr;
+        }
+        seenAny = true;
+        switch (test(object.get())) {
+            case Match::Take:
+                return object;
+            case Match::Skip:
+                break;
+            case Match::Stop:
+                return nullptr;
+        }
     }
-    if (!object) {
-        logMessage(Error, "Query returned no objects!");
-        return nullptr;
-    }
-    return object;
+}
+
+ComPtr<IWbemClassObject> executeQuery(IWbemServices* services, const Bstr& query) {
+    return findInQuery(services, query, [](IWbemClassObject*) { return Match::Take; });
 }
 
 ComPtr<IWbemClassObject> getObject(IWbemServices* services, const Bstr& pathOrClass) {
+    HRESULT result = S_OK;
+    return getObject(services, pathOrClass, result);
+}
+
+ComPtr<IWbemClassObject> getObject(IWbemServices* services, const Bstr& pathOrClass, HRESULT& result) {
     logValues(Info, "Get object: ", pathOrClass.get());
     ComPtr<IWbemClassObject> object;
-    const HRESULT result = services->GetObject(pathOrClass.get(), 0, nullptr, object.put(), nullptr);
+    result = services->GetObject(pathOrClass.get(), 0, nullptr, object.put(), nullptr);
     if (FAILED(result)) {
         logValues(Error, "Could not get object: ", pathOrClass.get(), ", err=", result);
         return nullptr;

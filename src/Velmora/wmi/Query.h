@@ -3,6 +3,8 @@
 // result; callers add no message of their own for those failures.
 #pragma once
 
+#include <functional>
+
 #include "wmi/Bstr.h"
 #include "wmi/ComPtr.h"
 
@@ -11,8 +13,22 @@ namespace Velmora {
 // Runs a WQL query and hands back its first object, or null.
 ComPtr<IWbemClassObject> executeQuery(IWbemServices* services, const Bstr& query);
 
+// What a search makes of one object of a query: the one sought, not it, or the end of the search (after a
+// line that says why).
+enum class Match { Take, Skip, Stop };
+using ObjectTest = std::function<Match(IWbemClassObject* object)>;
+
+// Runs a WQL query and hands back the first object that `test` takes, fetching one object at a time, so
+// that a query whose first object is taken costs what executeQuery costs and logs what it logs. Null when
+// the query yields nothing ("Query returned no objects!"), nothing that is taken ("Query returned no
+// matching objects!"), or when `test` stops the search.
+ComPtr<IWbemClassObject> findInQuery(IWbemServices* services, const Bstr& query, const ObjectTest& test);
+
 // An object by its path, or a class definition by its name; null when there is none.
 ComPtr<IWbemClassObject> getObject(IWbemServices* services, const Bstr& pathOrClass);
+// The same, handing back GetObject's own code as well, for a caller whose next step depends on why no
+// object came (S_OK when the call succeeded without one).
+ComPtr<IWbemClassObject> getObject(IWbemServices* services, const Bstr& pathOrClass, HRESULT& result);
 
 // The first instance of a class ("select * from " + the name), or null.
 ComPtr<IWbemClassObject> getClassInstance(IWbemServices* services, const Bstr& className);

@@ -65,10 +65,6 @@ ComPtr<IWbemClassObject> addResourceSettings(IWbemServices* services, IWbemClass
     const ComPtr<IWbemCallResult> callResult =
         executeMethod(services, servicePath, method, inParams.get(), &outParams);
     if (!callResult) return nullptr;
-    if (!outParams) {
-        logMessage(Error, "Null out params!");
-        return nullptr;
-    }
 
     // A success code other than S_OK is refused as well: the value it came with is not trusted.
     Variant resulting;

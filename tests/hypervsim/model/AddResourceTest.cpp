@@ -113,6 +113,15 @@ TEST_F(AddResourceTest, AdapterAndConnectionJoinTheMachine) {
     EXPECT_EQ(associated(settings, L"Msvm_EthernetPortAllocationSettingData").size(), 1u);
 }
 
+// A real host takes a machine's own path for its settings; the host computer system is no machine.
+TEST_F(AddResourceTest, AMachinesPathStandsForItsSettings) {
+    EXPECT_FALSE(added(adapter(machine)).empty());
+    expectRefused(adapter(L"\\\\HVSIM01\\root\\virtualization\\v2:Msvm_ComputerSystem.CreationClassName="
+                          L"\"Msvm_ComputerSystem\",Name=\"HVSIM01\""),
+                  32773, L"is not the settings of a virtual machine");
+    EXPECT_EQ(HyperVSim::Control::machine(machine)->adapters.size(), 1u);
+}
+
 TEST_F(AddResourceTest, DrivesAndDisksGoOnIdeAndScsiControllers) {
     const std::wstring idDrive = added(drive(settings, ide[1], L"1"));
     ASSERT_FALSE(idDrive.empty());

@@ -1,5 +1,6 @@
 // DefineSystem: which settings a host accepts, and the machine it leaves behind.
 #include <cwctype>
+#include <stdexcept>
 
 #include "ModelClient.h"
 
@@ -150,6 +151,57 @@ TEST_F(DefineSystemTest, ResourcesGivenWithTheDefinitionAreAddedOrNoMachineIsMad
     const auto view = HyperVSim::Control::machine(text(call.out.get(), L"ResultingSystem"));
     ASSERT_TRUE(view);
     EXPECT_EQ(view->adapters.size(), 1u);
+}
+
+// Memory and processor settings given with the definition size the new machine, as ModifyResourceSettings
+// would; values the host cannot give refuse the whole definition.
+TEST_F(DefineSystemTest, MemoryAndProcessorSettingsGivenWithTheDefinitionSizeTheMachine) {
+    const auto sized = [&](const wchar_t* className, const wchar_t* property, LONG value) {
+        auto settings = spawn(className);
+        put(settings.get(), property, Var::i4(value));
+        return embeddedText(settings.get());
+    };
+    const auto defineWith = [&](std::vector<std::wstring> resources) {
+        auto parameters = parametersOf(L"Msvm_VirtualSystemManagementService", L"DefineSystem");
+        put(parameters.get(), L"SystemSettings", Var::text(settingsText(L"sized")));
+        put(parameters.get(), L"ResourceSettings", Var::texts(resources));
+        return run(servicePath(), L"DefineSystem", parameters.get());
+    };
+    EXPECT_EQ(defineWith({sized(L"Msvm_MemorySettingData", L"VirtualQuantity", 1025)}).returnValue(), 32773);
+    EXPECT_EQ(defineWith({sized(L"Msvm_ProcessorSettingData", L"VirtualQuantity", 17)}).returnValue(), 32773);
+    EXPECT_TRUE(HyperVSim::Control::machines().empty());
+
+    Call call = defineWith({sized(L"Msvm_MemorySettingData", L"VirtualQuantity", 2048),
+                            sized(L"Msvm_ProcessorSettingData", L"VirtualQuantity", 4)});
+    ASSERT_EQ(call.returnValue(), 0);
+    const auto view = HyperVSim::Control::machine(text(call.out.get(), L"ResultingSystem"));
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->memoryMiB, 2048u);
+    EXPECT_EQ(view->processors, 4u);
+    EXPECT_EQ(view->processorLimit, 100000u) << "a property the client did not name changed";
+}
+
+// A checkpoint's settings come back with the machine's own, before them; they take no resources and go
+// with the machine.
+TEST_F(DefineSystemTest, ACheckpointIsListedBeforeTheMachinesOwnSettingsAndGoesWithIt) {
+    const std::wstring machinePath = defineMachine(L"kept", 2);
+    const std::wstring own = settingsPathOf(machinePath);
+    const std::wstring checkpoint = HyperVSim::Control::addCheckpoint(machinePath);
+
+    auto settings = associated(machinePath, L"Msvm_VirtualSystemSettingData");
+    ASSERT_EQ(settings.size(), 2u);
+    EXPECT_EQ(text(settings[0].get(), L"__PATH"), checkpoint);
+    EXPECT_EQ(text(settings[0].get(), L"VirtualSystemType"), L"Microsoft:Hyper-V:Snapshot:Realized");
+    EXPECT_EQ(text(settings[1].get(), L"__PATH"), own);
+    EXPECT_EQ(text(settings[1].get(), L"VirtualSystemType"), L"Microsoft:Hyper-V:System:Realized");
+    EXPECT_EQ(HyperVSim::Control::machine(machinePath)->memoryMiB, 1024u);
+
+    auto adapter = defaultTemplate(L"Msvm_SyntheticEthernetPortSettingData", L"Synthetic Ethernet Port");
+    EXPECT_EQ(addResource(checkpoint, adapter.get()).returnValue(), 4096) << "a checkpoint took a resource";
+    EXPECT_THROW(HyperVSim::Control::addCheckpoint(own), std::invalid_argument);
+
+    EXPECT_EQ(destroy(machinePath).returnValue(), 4096);
+    EXPECT_TRUE(queryAll(services.get(), L"select * from Msvm_VirtualSystemSettingData").empty());
 }
 
 TEST_F(DefineSystemTest, CopyingAnotherConfigurationIsNotSupported) {

@@ -123,6 +123,7 @@ TEST_F(StateFileTest, AReopenedFileGivesBackTheSameHost) {
                         {L"BlockSize", std::int32_t{4096}},
                         {L"NumberOfBlocks", HyperVSim::NullString{}}});
     Control::setDefaultTemplateFirst(false);
+    const std::wstring checkpoint = Control::addCheckpoint(machine);
     const auto before = Control::machine(machine);
     const std::wstring textBefore = embeddedText(object(machine).get());
     Control::closeStateFile();
@@ -145,7 +146,9 @@ TEST_F(StateFileTest, AReopenedFileGivesBackTheSameHost) {
     ASSERT_EQ(extra.size(), 1u);
     EXPECT_EQ(typeOf(extra[0].get(), L"BlockSize"), VT_I4);
     EXPECT_EQ(typeOf(extra[0].get(), L"NumberOfBlocks"), VT_BSTR);
-    // The template order and the GUID counter go on where they were.
+    // The checkpoint still comes before the machine's own settings; the template order and the GUID counter
+    // go on where they were.
+    EXPECT_EQ(text(associated(machine, L"Msvm_VirtualSystemSettingData").at(0).get(), L"__PATH"), checkpoint);
     auto pools = queryAll(services.get(), L"select * from Msvm_AllocationCapabilities");
     auto links = queryAll(services.get(), L"references of {" + text(pools[0].get(), L"__PATH") +
                                               L"} where ResultClass = Msvm_SettingsDefineCapabilities");

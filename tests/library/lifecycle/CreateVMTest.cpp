@@ -213,7 +213,7 @@ TEST_F(CreateVM, AnUnreadableDefinitionIsSentEmptyAndTheHostRefusesIt) {
     const LogLines errors = linesOfLevel(capturedLines(), Velmora::Error);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0], error("Can't serialize IWbemClassObject"));
-    EXPECT_EQ(errors[1], error("Invalid type of ResultingSystem, expected string, got 1"));
+    EXPECT_EQ(errors[1], error("DefineSystem returned 32773"));
     EXPECT_TRUE(created.untouched());
     EXPECT_TRUE(Control::machines().empty());
 }

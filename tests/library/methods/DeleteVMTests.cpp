@@ -61,14 +61,15 @@ TEST_F(DeleteVM, PathOfNoMachineFailsInTheCall) {
     EXPECT_TRUE(exists(other_));
 }
 
-// A running machine is refused through DestroySystem's ReturnValue only; the call status is 0.
-TEST_F(DeleteVM, RefusalThroughTheReturnValueStillCountsAsAccepted) {
+// A running machine is refused through DestroySystem's ReturnValue (32775, invalid state); the call status
+// is 0.
+TEST_F(DeleteVM, RunningMachineIsRefusedThroughTheReturnValue) {
     ASSERT_TRUE(Velmora::startVM(captureLog, vmPath_.c_str()));
     clearCapturedLines();
 
-    EXPECT_TRUE(Velmora::deleteVM(captureLog, vmPath_.c_str()));
+    EXPECT_FALSE(Velmora::deleteVM(captureLog, vmPath_.c_str()));
 
-    EXPECT_TRUE(sameLines(capturedLines(), deleteLines() + LogLines{info("Delete VM - OK")}));
+    EXPECT_TRUE(sameLines(capturedLines(), deleteLines() + LogLines{error("DestroySystem returned 32775")}));
     EXPECT_TRUE(exists(vmPath_));
 }
 

@@ -220,12 +220,26 @@ TEST_F(DefaultObject, IsTheTemplateOfTheDefaultRole) {
         capturedLines(), linesBeforeValueRole() + LogLines{info("Get 'PartComponent'"), objectLine(outcome.path)}));
 }
 
-// Only the first association is looked at, and only role 0 is the default.
-TEST_F(DefaultObject, OtherRoleGivesNullWithoutALine) {
-    const Outcome outcome = request({deliverValue(L"ValueRole", std::int32_t{3})});
+// The associations come in no promised order: they are walked until the role 0 (Default), one at a time.
+TEST_F(DefaultObject, DefaultListedLastIsFoundByWalking) {
+    Control::setDefaultTemplateFirst(false);
+    const Outcome outcome = request();
+
+    ASSERT_TRUE(outcome.found);
+    EXPECT_EQ(outcome.instanceId.substr(outcome.instanceId.size() - 8), L"\\Default") << ascii(outcome.instanceId);
+    const LogLines roles(3, info("Get 'ValueRole'"));
+    EXPECT_TRUE(sameLines(capturedLines(), linesBeforeValueRole() + roles +
+                                               LogLines{info("Get 'PartComponent'"), objectLine(outcome.path)}));
+}
+
+TEST_F(DefaultObject, NoDefaultRoleGivesNull) {
+    Fault noDefault = deliverValue(L"ValueRole", std::int32_t{3});
+    noDefault.occurrence = 0;
+    const Outcome outcome = request({noDefault});
 
     EXPECT_FALSE(outcome.found);
-    EXPECT_TRUE(sameLines(capturedLines(), linesBeforeValueRole()));
+    EXPECT_TRUE(sameLines(capturedLines(), linesBeforeValueRole() + LogLines(3, info("Get 'ValueRole'")) +
+                                               LogLines{error("Query returned no matching objects!")}));
 }
 
 TEST_F(DefaultObject, UnreadableValueRoleGivesNull) {

@@ -61,6 +61,22 @@ TEST_F(StateChange, StopTurnsTheRunningMachineOff) {
     EXPECT_EQ(state(other_), 2) << "another machine was touched";
 }
 
+// Hyper-V answers a request for the state a machine is in with 32775 (invalid state); the request is met.
+TEST_F(StateChange, StateTheMachineIsInAlreadyWarnsAndSucceeds) {
+    const auto expectMet = [this](bool (*request)(Velmora::LogCallback, const wchar_t*), const char* banner,
+                                  int expectedState) {
+        clearCapturedLines();
+        EXPECT_TRUE(request(captureLog, vmPath_.c_str())) << banner;
+        LogLines expected = requestLines(banner, vmPath_);
+        expected.insert(expected.end() - 1, warning("VM is already in the requested state"));
+        EXPECT_TRUE(sameLines(capturedLines(), expected));
+        EXPECT_EQ(state(vmPath_), expectedState) << banner;
+    };
+    expectMet(Velmora::stopVM, "Stopping VM", 3);
+    ASSERT_TRUE(Velmora::startVM(captureLog, vmPath_.c_str()));
+    expectMet(Velmora::startVM, "Starting VM", 2);
+}
+
 TEST_F(StateChange, StopOfADeletedMachineWarnsAndSucceeds) {
     ASSERT_TRUE(Velmora::deleteVM(captureLog, vmPath_.c_str()));
     clearCapturedLines();
@@ -78,6 +94,35 @@ TEST_F(StateChange, StartOfADeletedMachineFailsWithoutALineOfItsOwn) {
     EXPECT_FALSE(Velmora::startVM(captureLog, vmPath_.c_str()));
 
     EXPECT_TRUE(sameLines(capturedLines(), missingMachineLines("Starting VM", vmPath_)));
+}
+
+// Only a machine that WMI does not find counts as deleted: a path it cannot use, or a lookup it refuses,
+// says nothing of the machine.
+TEST_F(StateChange, StopFailsWhenTheLookupFailsForAnotherReason) {
+    ASSERT_TRUE(Velmora::startVM(captureLog, vmPath_.c_str()));
+    const std::wstring unknownClass = L"Msvm_Nothing.Name=\"x\"";
+    const struct {
+        std::wstring path;
+        HRESULT injected;  // a failure injected into the lookup, or 0 for the host's own answer
+        HRESULT result;
+    } cases[] = {
+        {L"not-a-path", 0, wbem(WBEM_E_INVALID_OBJECT_PATH)},
+        {unknownClass, 0, wbem(WBEM_E_INVALID_CLASS)},
+        {vmPath_, wbem(WBEM_E_ACCESS_DENIED), wbem(WBEM_E_ACCESS_DENIED)},
+    };
+    for (const auto& c : cases) {
+        clearCapturedLines();
+        Control::clearFaults();
+        if (c.injected) failHostCall("GetObject", c.injected, c.path);
+
+        EXPECT_FALSE(Velmora::stopVM(captureLog, c.path.c_str())) << ascii(c.path);
+
+        EXPECT_TRUE(sameLines(capturedLines(),
+                              LogLines{info("Stopping VM"), info("Request VM state change")} + connectionLines() +
+                                  LogLines{objectLine(c.path), error("Could not get object: " + ascii(c.path) +
+                                                                     ", err=" + code(c.result))}));
+    }
+    EXPECT_EQ(state(vmPath_), 2);
 }
 
 // The already-deleted rule covers only the lookup of the machine, not a failure before it.

@@ -38,15 +38,16 @@ using Value = std::variant<std::monostate, NullString, std::wstring, std::int32_
 // argument equals `argument` (case-insensitively). Main arguments: ConnectServer and OpenNamespace the
 // namespace; GetObject the path; ExecQuery the query text; Next the query text of its enumerator; Get and
 // Put the property name; GetMethod the method name; SpawnInstance the class name; ExecMethod the method
-// name; GetCallStatus the method name; GetText the class name of the object; SetBlanket nothing;
-// CreateInstance "WbemLocator" or "WbemObjectTextSrc".
+// name; GetCallStatus and GetResultObject the method name; GetText the class name of the object;
+// SetBlanket nothing; CreateInstance "WbemLocator" or "WbemObjectTextSrc".
 // The rule fires on the `occurrence`-th matching call (1-based) or, with 0, on every matching call.
 struct Fault {
     enum class Kind {
         Fail,          // the call returns `result` and hands out nothing; a positive `result` on Get
                        // delivers the value and returns `result` instead of S_OK
         NoObject,      // the call succeeds but its out object is null (for ExecMethod: the call result;
-                       // for Next: it reports one object returned and gives none)
+                       // for GetResultObject: the output parameters; for Next: it reports one object
+                       // returned and gives none)
         NoOutParams,   // ExecMethod succeeds, runs the method, but hands back no output-parameter object
         CallStatus,    // GetCallStatus succeeds and reports `result` as the call status
         ReturnValue,   // ExecMethod: the method is not run; its ReturnValue is `result`
@@ -140,6 +141,11 @@ public:
 
     // Defines a machine as DefineSystem would; returns its full path.
     static std::wstring defineMachine(const std::wstring& name, int generation);
+    // Adds a checkpoint of the machine at `machinePath`: a second Msvm_VirtualSystemSettingData (a copy of the
+    // machine's own, of type "Microsoft:Hyper-V:Snapshot:Realized") that the machine's associators list
+    // before its own settings. Returns the checkpoint's full path; throws std::invalid_argument when the path
+    // names no machine.
+    static std::wstring addCheckpoint(const std::wstring& machinePath);
     static std::vector<MachineView> machines();
     static std::optional<MachineView> machine(const std::wstring& path);
 

@@ -1,8 +1,9 @@
 #include "CommandLine.h"
 
 #if defined(_WIN32)
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 #endif
 
 namespace VelmoraCommand {

@@ -98,8 +98,7 @@ WaitOutcome waitFor(HostSession& host, const Machine& machine, Goal goal, std::c
         if (state && isChangingState(*state)) {
             sawChange = true;
         } else if (sawChange) {
-            return {false, state,
-                    machine.display + " went back to " + now + " instead of getting " + goalName(goal)};
+            return {false, state, machine.display + " ended up " + now + ", not " + goalName(goal)};
         }
         if (Clock::now() - start >= timeout)
             return {false, state,

@@ -129,7 +129,7 @@ TEST_F(Machines, DeletingARunningMachineFailsWithHyperVsReason) {
     ASSERT_EQ(run({"start", "web-01"}).status, 0);
     const auto result = run({"delete", "web-01", "--timeout", "1"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("velmora: deleteVM returned false: "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("velmora: deleteVM returned false for web-01: "), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("(32775: invalid state for this operation)"), std::string::npos) << result.err;
     EXPECT_EQ(stateOf("web-01"), "running");
 }

@@ -53,7 +53,7 @@ int create(const GlobalOptions& global, const CreateOptions& options) {
                                        static_cast<std::uint32_t>(networks.size())};
     auto created = std::make_unique<Velmora::CreatedVM>();
     created->vmPath[0] = L'\0';
-    const LibraryCall call("createVM");
+    const LibraryCall call("createVM", "'" + oneLine(options.name) + "'");
     if (!Velmora::createVM(logSink, settings, *created)) call.failed({{"name", options.name}});
 
     const std::string path = narrow(created->vmPath);

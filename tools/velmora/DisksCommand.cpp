@@ -33,7 +33,7 @@ int attach(const GlobalOptions& global, const DisksOptions& options) {
     HostSession host;
     const Machine machine = resolveMachine(host, options.machine, "disks");
     nlohmann::json result = {{"machine", machine.display}, {"path", machine.path}, {"images", images}};
-    const LibraryCall call("setDiskImages");
+    const LibraryCall call("setDiskImages", machine.subject());
     if (!Velmora::setDiskImages(logSink, widen(machine.path).c_str(), options.generation, imagePointers.data(),
                                 static_cast<std::uint32_t>(imagePointers.size())))
         call.failed(result);

@@ -5,7 +5,8 @@
 
 namespace VelmoraCommand {
 
-LibraryCall::LibraryCall(std::string function) : function_(std::move(function)), firstLine_(loggedLines().size()) {}
+LibraryCall::LibraryCall(std::string function, std::string subject)
+    : function_(std::move(function)), subject_(std::move(subject)), firstLine_(loggedLines().size()) {}
 
 std::vector<LogLine> LibraryCall::lines() const {
     const auto& all = loggedLines();
@@ -13,10 +14,11 @@ std::vector<LogLine> LibraryCall::lines() const {
 }
 
 std::string LibraryCall::reason() const {
+    const std::string head = function_ + " returned false" + (subject_.empty() ? "" : " for " + subject_);
     const auto own = lines();
     for (auto line = own.rbegin(); line != own.rend(); ++line)
-        if (line->level == Velmora::Error) return function_ + " returned false: " + explainedLine(line->text);
-    return function_ + " returned false and logged no error line";
+        if (line->level == Velmora::Error) return head + ": " + explainedLine(line->text);
+    return head + " and logged no error line";
 }
 
 void LibraryCall::failed(const nlohmann::json& details) const {

@@ -14,10 +14,11 @@ namespace VelmoraCommand {
 
 class LibraryCall {
 public:
-    // Begins where the log stands now: lines logged before belong to something else.
-    explicit LibraryCall(std::string function);
+    // Begins where the log stands now: lines logged before belong to something else. `subject` names what
+    // the call was about when its lines may not (a machine by its name).
+    explicit LibraryCall(std::string function, std::string subject = {});
 
-    // "FUNCTION returned false: LAST ERROR LINE (MEANING)".
+    // "FUNCTION returned false[ for SUBJECT]: LAST ERROR LINE (MEANING)".
     std::string reason() const;
     // Throws Failure with the reason.
     [[noreturn]] void failed(const nlohmann::json& details = nlohmann::json::object()) const;
@@ -27,6 +28,7 @@ public:
 
 private:
     std::string function_;
+    std::string subject_;
     std::size_t firstLine_;
 };
 

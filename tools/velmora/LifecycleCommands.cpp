@@ -58,7 +58,7 @@ int change(const Lifecycle& lifecycle, const LifecycleOptions& options, const Gl
     nlohmann::json result = {{"machine", machine.display}, {"path", machine.path}};
     if (lifecycle.confirms) confirmDeletion(machine, options);
 
-    const LibraryCall call(lifecycle.function);
+    const LibraryCall call(lifecycle.function, machine.subject());
     if (!lifecycle.call(logSink, widen(machine.path).c_str())) call.failed(result);
 
     std::string text;

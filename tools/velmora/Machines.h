@@ -13,6 +13,9 @@ struct Machine {
     std::string path;                 // what the library gets
     std::string display;              // how messages name it: its name when known, else the path as given
     std::optional<int> enabledState;  // as it was found; nothing when the path names no object (yet)
+
+    // How a library call's report names it: by name when it was found (its path is in the library's lines).
+    std::string subject() const { return enabledState ? display : std::string(); }
 };
 
 // Throws BadInput, with an example, for a name that matches no machine or several (listing their paths), for

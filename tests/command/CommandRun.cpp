@@ -1,5 +1,7 @@
 #include "CommandRun.h"
 
+#include <HyperVSim/Control.h>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -76,17 +78,25 @@ std::string readFile(const std::filesystem::path& file) {
 
 Result runProgram(const std::string& program, const std::vector<std::string>& arguments,
                   const Environment& environment, const std::filesystem::path& directory,
-                  StandardError standardError) {
+                  StandardError standardError, const std::string& typed) {
     // Output goes to files rather than pipes: nothing can block however much the command prints.
     const auto outFile = directory / ".stdout";
     const auto errFile = directory / ".stderr";
     Terminal terminal;
+    // The terminal keeps typed text until the command reads its line.
+    if (standardError == StandardError::Console && write(terminal.master, typed.data(), typed.size()) < 0)
+        return {};
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const bool console = standardError == StandardError::Console;
+    if (console) {
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, terminal.slaveName.c_str(), O_RDWR | O_NOCTTY, 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (standardError == StandardError::Terminal)
+    if (standardError != StandardError::File)
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, terminal.slaveName.c_str(), O_RDWR | O_NOCTTY, 0);
     else
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -109,7 +119,7 @@ Result runProgram(const std::string& program, const std::vector<std::string>& ar
     }
     posix_spawn_file_actions_destroy(&actions);
     result.out = readFile(outFile);
-    result.err = standardError == StandardError::Terminal ? terminal.drain() : readFile(errFile);
+    result.err = standardError != StandardError::File ? terminal.drain() : readFile(errFile);
     std::filesystem::remove(outFile);
     std::filesystem::remove(errFile);
     return result;
@@ -133,9 +143,10 @@ Environment CommandTest::environment(const Environment& extra) const {
     return environment;
 }
 
-Result CommandTest::run(std::vector<std::string> arguments, const Environment& extra, StandardError standardError) {
+Result CommandTest::run(std::vector<std::string> arguments, const Environment& extra, StandardError standardError,
+                        const std::string& typed) {
     arguments.insert(arguments.begin(), {"--state", state().string()});
-    return runProgram(VELMORA_COMMAND, arguments, environment(extra), directory_, standardError);
+    return runProgram(VELMORA_COMMAND, arguments, environment(extra), directory_, standardError, typed);
 }
 
 Result CommandTest::runWithoutState(const std::vector<std::string>& arguments, const Environment& extra) {
@@ -151,6 +162,13 @@ std::string CommandTest::masked(std::string text) const {
 
 std::string CommandTest::expected(const std::string& name) {
     return readFile(std::filesystem::path(VELMORA_EXPECTED_DIR) / name);
+}
+
+void CommandTest::editHost(const std::function<void()>& edit) {
+    if (!std::filesystem::exists(state())) HyperVSim::Control::reset();
+    HyperVSim::Control::openStateFile(state().string());
+    edit();
+    HyperVSim::Control::closeStateFile();
 }
 
 std::string CommandTest::createMachine(const std::vector<std::string>& options) {

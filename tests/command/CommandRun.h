@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,11 +25,13 @@ struct Result {
 // Variables to set, or (without a value) to remove, on top of the test's own environment.
 using Environment = std::map<std::string, std::optional<std::string>>;
 
-enum class StandardError { File, Terminal };
+// Where standard error goes: a file, or a terminal. On a Console, standard input is the same terminal too, and
+// `typed` is what the operator types there; Result::err then holds everything the terminal showed.
+enum class StandardError { File, Terminal, Console };
 
 Result runProgram(const std::string& program, const std::vector<std::string>& arguments,
                   const Environment& environment, const std::filesystem::path& directory,
-                  StandardError standardError = StandardError::File);
+                  StandardError standardError = StandardError::File, const std::string& typed = {});
 
 std::string readFile(const std::filesystem::path& file);
 
@@ -41,11 +44,15 @@ protected:
     std::filesystem::path state() const { return directory_ / "host.json"; }
 
     Result run(std::vector<std::string> arguments, const Environment& extra = {},
-               StandardError standardError = StandardError::File);
+               StandardError standardError = StandardError::File, const std::string& typed = {});
     Result runWithoutState(const std::vector<std::string>& arguments, const Environment& extra = {});
 
     std::string masked(std::string text) const;
     static std::string expected(const std::string& name);
+
+    // Runs `edit` on the host in the test's state file, through the simulated host's control interface (a
+    // missing file starts from the default host).
+    void editHost(const std::function<void()>& edit);
 
     // Runs `create` and returns the path it printed, without the line end.
     std::string createMachine(const std::vector<std::string>& options);

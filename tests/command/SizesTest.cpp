@@ -17,17 +17,28 @@ TEST(Sizes, AcceptWholeNumbersWithOrWithoutABinaryUnit) {
     EXPECT_EQ(parseSize("2GiB").bytes, 2ull << 30);
     EXPECT_EQ(parseSize("2 GiB").bytes, 2ull << 30);
     EXPECT_EQ(parseSize("2gib").bytes, 2ull << 30);
+    // As PowerShell reads them: binary units.
+    EXPECT_EQ(parseSize("2GB").bytes, 2ull << 30);
+    EXPECT_EQ(parseSize("2G").bytes, 2ull << 30);
+    EXPECT_EQ(parseSize("512 MB").bytes, 512ull << 20);
+    EXPECT_EQ(parseSize("512m").bytes, 512ull << 20);
+    EXPECT_EQ(parseSize("4KB").bytes, 4096u);
+    EXPECT_EQ(parseSize("4k").bytes, 4096u);
     EXPECT_EQ(parseSize("18446744073709551615").bytes, UINT64_MAX);
 }
 
 TEST(Sizes, RefuseWhatLeavesTheByteCountInDoubt) {
-    for (const char* text : {"", "GiB", "2GB", "2MB", "2K", "1.5GiB", "-1", "+1", " 1", "1  GiB", "1GiB ", "0",
+    for (const char* text : {"", "GiB", "2TB", "2XB", "1.5GiB", "0,5G", "-1", "+1", " 1", "1  GiB", "1GiB ", "0",
                              "0GiB", "18446744073709551616", "17179869184GiB", "2 GiBs"}) {
         const auto size = parseSize(text);
         EXPECT_FALSE(size.bytes) << text;
         EXPECT_NE(size.error.find("is not a size"), std::string::npos) << text;
     }
-    EXPECT_NE(parseSize("2GB").error.find("B, KiB, MiB or GiB"), std::string::npos);
+    EXPECT_NE(parseSize("2XB").error.find("the unit must be B, KiB, MiB or GiB"), std::string::npos);
+    // A fraction is wrong for its number, not its unit; the exact size in a smaller unit is offered.
+    EXPECT_EQ(parseSize("1.5GiB").error, "'1.5GiB' is not a size: the number must be whole (1.5 GiB is 1536MiB)");
+    EXPECT_EQ(parseSize("0,5 G").error, "'0,5 G' is not a size: the number must be whole (0.5 GiB is 512MiB)");
+    EXPECT_EQ(parseSize("1.3B").error, "'1.3B' is not a size: the number must be whole");
     EXPECT_NE(parseSize("0").error.find("zero"), std::string::npos);
     EXPECT_NE(parseSize("17179869184GiB").error.find("too large"), std::string::npos);
 }

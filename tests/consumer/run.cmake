@@ -56,3 +56,5 @@ run_step("Configuring the consumer" ${CMAKE_COMMAND} -S ${PROJECT_DIR} -B ${WORK
 run_step("Building the consumer" ${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run_step("Running the consumer" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH ${WORK_DIR}/build/app)
 message(STATUS "${step_output}")
+run_step("Running the consumer of the control interface" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH
+         ${WORK_DIR}/build/control)

@@ -1,5 +1,5 @@
-// A subcommand: its CLI11 parser, how it uses the simulated host, and what it does once its arguments are
-// parsed and checked. Each subcommand's file registers itself through one add...Command function.
+// A subcommand: its CLI11 parser, how it uses the host, and what it does once its arguments are parsed and
+// checked. Each subcommand's file registers itself through one add...Command function.
 #pragma once
 
 #include <functional>
@@ -18,27 +18,33 @@ struct GlobalOptions {
 };
 
 enum class HostUse {
-    StateFile,  // the host is loaded from the state file before the command runs
-    Own,        // the command sets up its host itself
+    None,     // the command does not touch the host
+    Reads,    // it only reads the host
+    Changes,  // it changes the host
+    Own,      // it sets up its host itself
 };
 
 struct Command {
     CLI::App* app = nullptr;
-    HostUse host = HostUse::StateFile;
+    HostUse host = HostUse::Changes;
+    // Returns the exit status of a success; failures are thrown (BadInput, Failure).
     std::function<int(const GlobalOptions&)> run;
 };
 
 Command addSwitchesCommand(CLI::App& parent);
 Command addMemoryCommand(CLI::App& parent);
+Command addListCommand(CLI::App& parent);
 Command addCreateCommand(CLI::App& parent);
 Command addDisksCommand(CLI::App& parent);
 Command addStartCommand(CLI::App& parent);
 Command addStopCommand(CLI::App& parent);
 Command addDeleteCommand(CLI::App& parent);
-std::vector<Command> addHostCommands(CLI::App& parent);
-Command addTourCommand(CLI::App& parent);
+Command addHelpCommand(CLI::App& parent);
 
 // A subcommand's help: `details` (may be empty) under the options, then an example.
 void describe(CLI::App& app, const std::string& details, const std::string& example);
+
+// The text every command's help ends with before its example: the global options.
+std::string globalOptionsNote();
 
 }  // namespace VelmoraCommand

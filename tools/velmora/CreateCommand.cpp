@@ -3,10 +3,10 @@
 #include <limits>
 #include <memory>
 
-#include "BadInput.h"
 #include "Command.h"
 #include "ExitStatus.h"
 #include "HostQueries.h"
+#include "LibraryCall.h"
 #include "LogSink.h"
 #include "Output.h"
 #include "Sizes.h"
@@ -29,29 +29,18 @@ struct CreateOptions {
 };
 
 // Names are resolved only when one is given: a list of paths needs no call to the host.
-std::vector<std::string> switchPaths(const std::vector<std::string>& arguments, bool& listFailed) {
-    listFailed = false;
+std::vector<std::string> switchPaths(const std::vector<std::string>& arguments) {
     bool anyName = false;
     for (const auto& argument : arguments) anyName = anyName || !isSwitchPath(argument);
     if (!anyName) return arguments;
-    const auto available = retrieveSwitches();
-    if (!available) {
-        listFailed = true;
-        return {};
-    }
-    return resolveSwitches(arguments, *available);
+    return resolveSwitches(arguments, retrieveSwitches());
 }
 
 int create(const GlobalOptions& global, const CreateOptions& options) {
-    if (options.name.empty()) throw BadInput("--name: the machine needs a name");
-    bool listFailed = false;
-    const auto paths = switchPaths(options.switches, listFailed);
-    if (listFailed) return reportFailure(global.json, "retrieveAvailableNetworkAdapters");
-
-    const std::wstring name = widen(options.name);
-    const std::wstring configRoot = widen(options.configRoot);
+    const std::wstring name = widenArgument(options.name, "--name");
+    const std::wstring configRoot = widenArgument(options.configRoot, "--config-root");
     std::vector<std::wstring> widePaths;
-    for (const auto& path : paths) widePaths.push_back(widen(path));
+    for (const auto& path : switchPaths(options.switches)) widePaths.push_back(widenArgument(path, "--switch"));
     std::vector<const wchar_t*> networks;
     for (const auto& path : widePaths) networks.push_back(path.c_str());
 
@@ -64,11 +53,12 @@ int create(const GlobalOptions& global, const CreateOptions& options) {
                                        static_cast<std::uint32_t>(networks.size())};
     auto created = std::make_unique<Velmora::CreatedVM>();
     created->vmPath[0] = L'\0';
-    if (!Velmora::createVM(logSink, settings, *created)) return reportFailure(global.json, "createVM");
+    const LibraryCall call("createVM", "'" + oneLine(options.name) + "'");
+    if (!Velmora::createVM(logSink, settings, *created)) call.failed({{"name", options.name}});
 
     const std::string path = narrow(created->vmPath);
     if (global.json)
-        printJson({{"ok", true}, {"path", path}});
+        printJson({{"ok", true}, {"name", options.name}, {"path", path}});
     else
         printText(path + "\n");
     return exitSuccess;
@@ -79,13 +69,17 @@ int create(const GlobalOptions& global, const CreateOptions& options) {
 Command addCreateCommand(CLI::App& parent) {
     auto options = std::make_shared<CreateOptions>();
     auto* app = parent.add_subcommand("create", "Create a machine and print its path");
-    app->add_option("--name", options->name, "Display name of the machine")->required()->type_name("NAME");
+    app->add_option("--name", options->name, "Display name: at most 100 characters, no control characters")
+        ->required()
+        ->type_name("NAME")
+        ->check(machineNameValidator());
     app->add_option("--generation", options->generation, "Hyper-V generation: 1 (BIOS, IDE) or 2 (UEFI, SCSI)")
         ->type_name("1|2")
         ->check(generationValidator())
         ->capture_default_str();
     app->add_option("--memory", options->memory,
-                    "Memory: bytes, or a number with the unit B, KiB, MiB or GiB (Hyper-V takes whole MiB)")
+                    "Static memory: a multiple of 2 MiB, at least 32 MiB; bytes, or a whole number with\n"
+                    "the unit KiB, MiB, GiB or KB, MB, GB, K, M, G (binary as in PowerShell: 2GB is 2 GiB)")
         ->type_name("SIZE")
         ->check(memoryValidator())
         ->capture_default_str();
@@ -113,11 +107,12 @@ Command addCreateCommand(CLI::App& parent) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     describe(*app,
              "Calls createVM: defines the machine, sizes its memory and processors and connects one network\n"
-             "adapter to each switch. Prints the machine's path, by which every later command takes it. The\n"
-             "result is true once the machine is defined: a failure to size it or to connect an adapter is\n"
-             "only logged.",
-             "vm=$(velmora create --name web-01 --generation 2 --memory 2GiB --cpus 2 --switch 'Default Switch')");
-    return {app, HostUse::StateFile, [options](const GlobalOptions& global) { return create(global, *options); }};
+             "adapter to each switch. Prints the machine's path; later commands take the machine by that path\n"
+             "or by its name. The result is true once the machine is defined: a failure to size it or to\n"
+             "connect an adapter is only logged. The name and the memory are checked against Hyper-V's rules\n"
+             "before the call.",
+             "velmora create --name web-01 --generation 2 --memory 2GB --cpus 2 --switch 'Default Switch'");
+    return {app, HostUse::Changes, [options](const GlobalOptions& global) { return create(global, *options); }};
 }
 
 }  // namespace VelmoraCommand

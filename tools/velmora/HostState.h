@@ -3,15 +3,19 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 namespace VelmoraCommand {
 
-// Loads the host from `file`; a file that does not exist yet starts a fresh default host and is written.
-// Throws BadInput when the file cannot be used.
-void openHostState(const std::filesystem::path& file);
+enum class StateUse { Read, Change };
 
-// Puts a fresh default host into `file`. A file that exists must be a state file: anything else is refused
-// rather than overwritten.
-void resetHostState(const std::filesystem::path& file);
+// Loads the host from `file`; a file that does not exist yet starts a fresh default host, which is written
+// only by a command that changes the host. A command that only reads needs no write access to the file or
+// its folder. Throws BadInput when the file cannot be used, saying how to recover from a damaged one.
+void openHostState(const std::filesystem::path& file, StateUse use);
+
+// Puts a fresh default host into `file`. A file that exists must be a state file; with `force` one that is
+// not is kept beside it (returned) and replaced.
+std::optional<std::filesystem::path> resetHostState(const std::filesystem::path& file, bool force);
 
 }  // namespace VelmoraCommand

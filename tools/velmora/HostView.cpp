@@ -1,31 +1,14 @@
 #include "HostView.h"
 
+#include "LibraryCall.h"
 #include "LogSink.h"
+#include "Machines.h"
 #include "Sizes.h"
 #include "Switches.h"
 #include "Text.h"
 
 namespace VelmoraCommand {
 namespace {
-
-std::string stateName(int enabledState) {
-    switch (enabledState) {
-        case 2:
-            return "running";
-        case 3:
-            return "off";
-        case 4:
-            return "shutting down";
-        case 6:
-            return "saved";
-        case 9:
-            return "paused";
-        case 10:
-            return "starting";
-        default:
-            return "state " + std::to_string(enabledState);
-    }
-}
 
 // Hyper-V keeps processor reservation and limit in thousandths of a percent; the command speaks percent.
 nlohmann::json percent(std::uint64_t thousandths) {
@@ -85,7 +68,7 @@ nlohmann::json machineJson(const HostSnapshot& host, const HyperVSim::MachineVie
 
 std::string machineText(const HostSnapshot& host, const HyperVSim::MachineView& m, const std::string& indent) {
     const std::string in = indent + "    ";
-    std::string text = indent + "  " + narrow(m.name) + "\n";
+    std::string text = indent + "  " + oneLine(narrow(m.name)) + "\n";
     text += in + "path:        " + narrow(m.path) + "\n";
     text += in + "state:       " + stateName(m.enabledState) + "\n";
     text += in + "generation:  " + std::to_string(m.generation) + "\n";
@@ -96,11 +79,11 @@ std::string machineText(const HostSnapshot& host, const HyperVSim::MachineView& 
     if (!m.configurationDataRoot.empty()) text += in + "config root: " + narrow(m.configurationDataRoot) + "\n";
     if (m.adapters.empty()) text += in + "adapters:    none\n";
     for (const auto& adapter : m.adapters) {
-        text += in + "adapter:     " + narrow(adapter.name);
+        text += in + "adapter:     " + oneLine(narrow(adapter.name));
         if (adapter.switches.empty()) text += " (not connected)";
         for (const auto& path : adapter.switches) {
             const std::string name = switchName(host, path);
-            text += " -> " + (name.empty() ? narrow(path) : name);
+            text += " -> " + (name.empty() ? narrow(path) : oneLine(name));
         }
         text += "\n";
     }
@@ -124,9 +107,13 @@ std::vector<Switch> switchesOf(const HostSnapshot& host) {
 }  // namespace
 
 HostSnapshot takeHostSnapshot() {
-    HostSnapshot host{HyperVSim::Control::machines(), HyperVSim::Control::switches(), std::nullopt};
+    HostSnapshot host{HyperVSim::Control::machines(), HyperVSim::Control::switches(), std::nullopt, {}};
     std::uint64_t usedMemory = 0;
-    if (Velmora::retrieveUsedMemory(logSink, usedMemory)) host.usedMemory = usedMemory;
+    const LibraryCall call("retrieveUsedMemory");
+    if (Velmora::retrieveUsedMemory(logSink, usedMemory))
+        host.usedMemory = usedMemory;
+    else
+        host.memoryFailure = call.reason();
     return host;
 }
 

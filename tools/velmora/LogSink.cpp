@@ -1,15 +1,16 @@
 #include "LogSink.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
+
+#include "Terminal.h"
 
 namespace VelmoraCommand {
 namespace {
 
 Verbosity currentVerbosity = Verbosity::Normal;
 bool currentColour = false;
+std::vector<LogLine> lines;
 
 bool shown(Velmora::LoggingLevel level) {
     switch (currentVerbosity) {
@@ -23,6 +24,18 @@ bool shown(Velmora::LoggingLevel level) {
     return true;
 }
 
+const char* colourOf(Velmora::LoggingLevel level) {
+    switch (level) {
+        case Velmora::Info:
+            return "\033[2m";
+        case Velmora::Warning:
+            return "\033[33m";
+        case Velmora::Error:
+            return "\033[31m";
+    }
+    return "";
+}
+
 }  // namespace
 
 void configureLogSink(Verbosity verbosity, bool colour) {
@@ -30,37 +43,40 @@ void configureLogSink(Verbosity verbosity, bool colour) {
     currentColour = colour;
 }
 
-std::string formatLogLine(Velmora::LoggingLevel level, const char* line, bool colour) {
-    std::string name;
-    const char* colourCode = "";
+std::string levelName(Velmora::LoggingLevel level) {
     switch (level) {
         case Velmora::Info:
-            name = "info", colourCode = "\033[2m";
-            break;
+            return "info";
         case Velmora::Warning:
-            name = "warning", colourCode = "\033[33m";
-            break;
+            return "warning";
         case Velmora::Error:
-            name = "error", colourCode = "\033[31m";
-            break;
-        default:
-            // The library sends only the three levels; anything else is still shown rather than lost.
-            name = "level " + std::to_string(static_cast<int>(level));
-            break;
+            return "error";
     }
+    // The library sends only the three levels; anything else is still shown rather than lost.
+    return "level " + std::to_string(static_cast<int>(level));
+}
+
+std::string formatLogLine(Velmora::LoggingLevel level, const char* line, bool colour) {
+    const std::string name = levelName(level);
+    const char* colourCode = colourOf(level);
     std::string text = colour && *colourCode != '\0' ? std::string(colourCode) + name + "\033[0m" : name;
     return text + ": " + (line != nullptr ? line : "") + "\n";
 }
 
 void logSink(Velmora::LoggingLevel level, const char* line) {
+    lines.push_back({level, line != nullptr ? line : ""});
     if (!shown(level)) return;
     std::fputs(formatLogLine(level, line, currentColour).c_str(), stderr);
     std::fflush(stderr);
 }
 
+const std::vector<LogLine>& loggedLines() {
+    return lines;
+}
+
 bool standardErrorWantsColour() {
     const char* noColour = std::getenv("NO_COLOR");
-    return isatty(STDERR_FILENO) == 1 && (noColour == nullptr || *noColour == '\0');
+    return isTerminal(Stream::Error) && (noColour == nullptr || *noColour == '\0');
 }
 
 }  // namespace VelmoraCommand

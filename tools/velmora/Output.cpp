@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ExitStatus.h"
+#include "LogSink.h"
 
 namespace VelmoraCommand {
 
@@ -17,20 +17,21 @@ void printJson(const nlohmann::json& document) {
     printText(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
-int reportFailure(bool json, std::string_view function, nlohmann::json details) {
-    printError(std::string(function) + " returned false");
-    if (json) {
-        details["ok"] = false;
-        printJson(details);
-    }
-    return exitFailed;
-}
-
 void printError(std::string_view message) {
     while (!message.empty() && message.back() == '\n') message.remove_suffix(1);
     std::fflush(stdout);
     std::fprintf(stderr, "velmora: %.*s\n", static_cast<int>(message.size()), message.data());
     std::fflush(stderr);
+}
+
+nlohmann::json failureDocument(const std::string& reason, const nlohmann::json& details) {
+    nlohmann::json lines = nlohmann::json::array();
+    for (const auto& line : loggedLines()) lines.push_back({{"level", levelName(line.level)}, {"text", line.text}});
+    nlohmann::json document = details.is_object() ? details : nlohmann::json::object();
+    document["ok"] = false;
+    document["error"] = reason;
+    document["lines"] = lines;
+    return document;
 }
 
 }  // namespace VelmoraCommand

@@ -1,4 +1,5 @@
-// Results go to standard output: text for people, or with --json one JSON document for scripts.
+// Results go to standard output: text for people, or with --json one JSON document for scripts. Every run
+// with --json ends with exactly one document: {"ok": true, ...} or {"ok": false, "error": ..., "lines": ...}.
 #pragma once
 
 #include <string>
@@ -11,11 +12,11 @@ namespace VelmoraCommand {
 void printText(std::string_view text);
 void printJson(const nlohmann::json& document);
 
-// Names the library function that returned false on standard error (its own log lines say why) and, with
-// --json, still prints a document: {"ok": false, ...details}. Returns the exit status for it.
-int reportFailure(bool json, std::string_view function, nlohmann::json details = nlohmann::json::object());
-
 // Prints "velmora: <message>" on standard error.
 void printError(std::string_view message);
+
+// The document of a run that failed: "ok" false, "error" the reason, "lines" every log line with its level,
+// and `details`.
+nlohmann::json failureDocument(const std::string& reason, const nlohmann::json& details = nlohmann::json::object());
 
 }  // namespace VelmoraCommand

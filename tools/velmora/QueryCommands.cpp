@@ -12,15 +12,14 @@ Command addSwitchesCommand(CLI::App& parent) {
     describe(*app,
              "Calls retrieveAvailableNetworkAdapters. Either column can be given to `velmora create --switch`.",
              "velmora switches --json");
-    return {app, HostUse::StateFile, [](const GlobalOptions& global) {
+    return {app, HostUse::Reads, [](const GlobalOptions& global) {
                 const auto switches = retrieveSwitches();
-                if (!switches) return reportFailure(global.json, "retrieveAvailableNetworkAdapters");
                 if (global.json) {
                     nlohmann::json list = nlohmann::json::array();
-                    for (const auto& s : *switches) list.push_back({{"name", s.name}, {"path", s.path}});
+                    for (const auto& s : switches) list.push_back({{"name", s.name}, {"path", s.path}});
                     printJson({{"ok", true}, {"switches", list}});
                 } else {
-                    printText(switchTable(*switches, ""));
+                    printText(switchTable(switches, ""));
                 }
                 return static_cast<int>(exitSuccess);
             }};
@@ -32,13 +31,12 @@ Command addMemoryCommand(CLI::App& parent) {
              "Calls retrieveUsedMemory: BlockSize x NumberOfBlocks summed over the host's Msvm_Memory\n"
              "objects that the library counts.",
              "velmora memory");
-    return {app, HostUse::StateFile, [](const GlobalOptions& global) {
+    return {app, HostUse::Reads, [](const GlobalOptions& global) {
                 const auto bytes = retrieveUsedMemory();
-                if (!bytes) return reportFailure(global.json, "retrieveUsedMemory");
                 if (global.json)
-                    printJson({{"ok", true}, {"usedMemoryBytes", *bytes}});
+                    printJson({{"ok", true}, {"usedMemoryBytes", bytes}});
                 else
-                    printText(describeSize(*bytes) + "\n");
+                    printText(describeSize(bytes) + "\n");
                 return static_cast<int>(exitSuccess);
             }};
 }

@@ -66,10 +66,12 @@ std::vector<std::string> resolveSwitches(const std::vector<std::string>& argumen
 
 std::string switchTable(const std::vector<Switch>& switches, const std::string& indent) {
     std::size_t width = 0;
-    for (const auto& s : switches) width = std::max(width, displayWidth(s.name));
+    for (const auto& s : switches) width = std::max(width, displayWidth(oneLine(s.name)));
     std::string table;
-    for (const auto& s : switches)
-        table += indent + s.name + std::string(width - displayWidth(s.name) + 2, ' ') + s.path + "\n";
+    for (const auto& s : switches) {
+        const std::string name = oneLine(s.name);
+        table += indent + name + std::string(width - displayWidth(name) + 2, ' ') + s.path + "\n";
+    }
     return table;
 }
 

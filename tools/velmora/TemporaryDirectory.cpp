@@ -1,18 +1,30 @@
 #include "TemporaryDirectory.h"
 
-#include <stdlib.h>
-
-#include <cerrno>
+#include <random>
 #include <system_error>
 
 namespace VelmoraCommand {
 
 TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-tour-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::filesystem::filesystem_error("cannot create a temporary directory", pattern,
-                                                std::error_code(errno, std::generic_category()));
-    path_ = pattern;
+    const auto base = std::filesystem::temp_directory_path();
+    constexpr std::string_view letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
+    // create_directory makes the directory only when it is not there: a name someone else took is tried anew.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "velmora-tour-";
+        for (int i = 0; i < 6; ++i) name += letters[pick(random)];
+        if (std::filesystem::create_directory(base / name)) {
+            path_ = base / name;
+            // As mkdtemp makes it: the tour's files are nobody else's business.
+            std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace);
+            return;
+        }
+    }
+    throw std::filesystem::filesystem_error("cannot create a temporary directory", base,
+                                            std::make_error_code(std::errc::file_exists));
 }
 
 TemporaryDirectory::~TemporaryDirectory() {

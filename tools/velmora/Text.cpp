@@ -1,5 +1,9 @@
 #include "Text.h"
 
+#include <cstdio>
+
+#include "BadInput.h"
+
 namespace VelmoraCommand {
 namespace {
 
@@ -89,6 +93,25 @@ std::wstring widen(std::string_view utf8) {
     return out;
 }
 
+std::optional<std::wstring> widenExactly(std::string_view utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t value = decode(utf8, pos);
+        // U+FFFD written out in the text is a character like any other; made up for a bad byte it is not.
+        if (value == replacement && pos - start != 3) return std::nullopt;
+        appendWide(value, out);
+    }
+    return out;
+}
+
+std::wstring widenArgument(std::string_view utf8, std::string_view what) {
+    auto wide = widenExactly(utf8);
+    if (!wide) throw BadInput(std::string(what) + ": '" + oneLine(utf8) + "' is not valid UTF-8");
+    return *wide;
+}
+
 std::string narrow(std::wstring_view wide) {
     std::string out;
     out.reserve(wide.size());
@@ -127,6 +150,57 @@ std::size_t displayWidth(std::string_view utf8) {
     for (const char c : utf8)
         if (!isContinuation(static_cast<unsigned char>(c))) ++width;
     return width;
+}
+
+namespace {
+
+// C0 controls, DEL and the C1 controls: none of them shows as a character.
+bool isControl(char32_t value) {
+    return value < 0x20 || (value >= 0x7F && value < 0xA0);
+}
+
+}  // namespace
+
+std::string oneLine(std::string_view utf8) {
+    std::string out;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t value = decode(utf8, pos);
+        if (value == replacement && pos - start != 3) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(utf8[start]));
+            out += escape;
+        } else if (value == U'\t') {
+            out += "\\t";
+        } else if (value == U'\n') {
+            out += "\\n";
+        } else if (value == U'\r') {
+            out += "\\r";
+        } else if (isControl(value)) {
+            char escape[12];
+            std::snprintf(escape, sizeof escape, value < 0x100 ? "\\x%02X" : "\\u%04X",
+                          static_cast<unsigned>(value));
+            out += escape;
+        } else {
+            out.append(utf8.substr(start, pos - start));
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> machineNameProblem(std::string_view name) {
+    // Hyper-V's own limits for ElementName: not empty, at most 100 characters.
+    constexpr std::size_t longest = 100;
+    if (name.empty()) return "a machine needs a name";
+    const auto wide = widenExactly(name);
+    if (!wide) return "'" + oneLine(name) + "' is not valid UTF-8";
+    for (const wchar_t c : *wide)
+        if (isControl(static_cast<char32_t>(c)))
+            return "'" + oneLine(name) + "' holds a control character; a machine's name may not";
+    if (displayWidth(name) > longest)
+        return "the name has " + std::to_string(displayWidth(name)) + " characters; Hyper-V takes at most " +
+               std::to_string(longest);
+    return std::nullopt;
 }
 
 }  // namespace VelmoraCommand

@@ -5,8 +5,10 @@
 
 #include "Command.h"
 #include "ExitStatus.h"
+#include "Failure.h"
 #include "HostQueries.h"
 #include "HostState.h"
+#include "LibraryCall.h"
 #include "LogSink.h"
 #include "Output.h"
 #include "Sizes.h"
@@ -41,21 +43,27 @@ public:
     }
 
     void finish(bool ok) {
-        narration_.finish(ok, ok ? "The tour is complete: every function returned true. Its files are removed."
-                                 : "The tour stopped: the function above returned false; the log lines on "
-                                   "standard error say why.");
+        narration_.finish(ok,
+                          ok ? "The tour is complete: every function returned true. Its files are removed."
+                             : "The tour stopped: the function above returned false; the log lines on "
+                               "standard error say why.",
+                          reason_);
     }
 
 private:
     bool listSwitches() {
         narration_.step("List the host's virtual switches", "retrieveAvailableNetworkAdapters");
-        const auto switches = retrieveSwitches();
-        if (!switches) return failed();
+        std::vector<Switch> switches;
+        try {
+            switches = retrieveSwitches();
+        } catch (const Failure& e) {
+            return failed(e.what());
+        }
         nlohmann::json list = nlohmann::json::array();
-        for (const auto& s : *switches) list.push_back({{"name", s.name}, {"path", s.path}});
+        for (const auto& s : switches) list.push_back({{"name", s.name}, {"path", s.path}});
         narration_.outcome(
-            true, "true: " + std::to_string(switches->size()) + " switches\n" + switchTable(*switches, ""), list);
-        if (!switches->empty()) chosenSwitch_ = switches->front();
+            true, "true: " + std::to_string(switches.size()) + " switches\n" + switchTable(switches, ""), list);
+        if (!switches.empty()) chosenSwitch_ = switches.front();
         narration_.showHost(takeHostSnapshot());
         return true;
     }
@@ -74,7 +82,8 @@ private:
                                            machineProcessors, networks, chosenSwitch_ ? 1u : 0u};
         auto created = std::make_unique<Velmora::CreatedVM>();
         created->vmPath[0] = L'\0';
-        if (!Velmora::createVM(logSink, settings, *created)) return failed();
+        const LibraryCall call("createVM");
+        if (!Velmora::createVM(logSink, settings, *created)) return failed(call.reason());
         machine_ = created->vmPath;
         narration_.outcome(true, "true: the machine's path is\n" + narrow(machine_), {{"path", narrow(machine_)}});
         narration_.showHost(takeHostSnapshot());
@@ -88,7 +97,8 @@ private:
         for (const char* image : imageNames) {
             const auto path = scratch_ / image;
             if (!std::ofstream(path)) {
-                narration_.outcome(false, "cannot write " + path.string());
+                reason_ = "cannot write " + path.string();
+                narration_.outcome(false, reason_);
                 return false;
             }
             images_.push_back(widen(path.string()));
@@ -108,16 +118,18 @@ private:
             "setDiskImages");
         std::vector<const wchar_t*> images;
         for (const auto& image : images_) images.push_back(image.c_str());
+        const LibraryCall call("setDiskImages");
         if (!Velmora::setDiskImages(logSink, machine_.c_str(), 2, images.data(),
                                     static_cast<std::uint32_t>(images.size())))
-            return failed();
+            return failed(call.reason());
         narration_.outcome(true, "true");
         return true;
     }
 
     bool start() {
         narration_.step("Start the machine", "startVM");
-        if (!Velmora::startVM(logSink, machine_.c_str())) return failed();
+        const LibraryCall call("startVM");
+        if (!Velmora::startVM(logSink, machine_.c_str())) return failed(call.reason());
         narration_.outcome(true, "true");
         narration_.showHost(takeHostSnapshot());
         return true;
@@ -125,28 +137,35 @@ private:
 
     bool usedMemory() {
         narration_.step("Add up the memory the host reports as used", "retrieveUsedMemory");
-        const auto bytes = retrieveUsedMemory();
-        if (!bytes) return failed();
-        narration_.outcome(true, "true: " + describeSize(*bytes), {{"usedMemoryBytes", *bytes}});
+        std::uint64_t bytes = 0;
+        try {
+            bytes = retrieveUsedMemory();
+        } catch (const Failure& e) {
+            return failed(e.what());
+        }
+        narration_.outcome(true, "true: " + describeSize(bytes), {{"usedMemoryBytes", bytes}});
         return true;
     }
 
     bool stop() {
         narration_.step("Turn the machine off", "stopVM");
-        if (!Velmora::stopVM(logSink, machine_.c_str())) return failed();
+        const LibraryCall call("stopVM");
+        if (!Velmora::stopVM(logSink, machine_.c_str())) return failed(call.reason());
         narration_.outcome(true, "true");
         return true;
     }
 
     bool remove() {
         narration_.step("Delete the machine", "deleteVM");
-        if (!Velmora::deleteVM(logSink, machine_.c_str())) return failed();
+        const LibraryCall call("deleteVM");
+        if (!Velmora::deleteVM(logSink, machine_.c_str())) return failed(call.reason());
         narration_.outcome(true, "true");
         narration_.showHost(takeHostSnapshot());
         return true;
     }
 
-    bool failed() {
+    bool failed(const std::string& reason) {
+        reason_ = reason;
         narration_.outcome(false, "false");
         return false;
     }
@@ -156,13 +175,14 @@ private:
     std::optional<Switch> chosenSwitch_;
     std::wstring machine_;
     std::vector<std::wstring> images_;
+    std::string reason_;  // why the tour stopped
 };
 
 int runTour(const GlobalOptions& global) {
     const TemporaryDirectory scratch;
     const auto stateFile =
         global.state.empty() ? scratch.path() / "host.json" : std::filesystem::path(global.state);
-    openHostState(stateFile);
+    openHostState(stateFile, StateUse::Change);
     Tour tour(global.json, scratch.path());
     const bool ok = tour.run(stateFile.string());
     tour.finish(ok);

@@ -54,14 +54,19 @@ void TourNarration::showHost(const HostSnapshot& host) {
     if (!json_) printText("\n" + indent + "The host now:\n" + hostText(host, indent + "  "));
 }
 
-void TourNarration::finish(bool ok, const std::string& text) {
+void TourNarration::finish(bool ok, const std::string& text, const std::string& reason) {
     if (!json_) {
         printText("\n" + text + "\n");
+        if (!ok) printError(reason);
         return;
     }
-    document_["ok"] = ok;
     document_["steps"] = steps_;
-    printJson(document_);
+    if (ok) {
+        document_["ok"] = true;
+        printJson(document_);
+    } else {
+        printJson(failureDocument(reason, document_));
+    }
 }
 
 }  // namespace VelmoraCommand

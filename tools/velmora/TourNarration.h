@@ -20,8 +20,9 @@ public:
     // What the step's function returned, with a short text for people and the same in `data` for scripts.
     void outcome(bool ok, const std::string& text, const nlohmann::json& data = nullptr);
     void showHost(const HostSnapshot& host);
-    // Ends the tour: prints the closing text, or the JSON document with every step.
-    void finish(bool ok, const std::string& text);
+    // Ends the tour: prints the closing text, or the JSON document with every step; a tour that stopped
+    // names `reason` (on standard error, or as the document's "error" with the log lines).
+    void finish(bool ok, const std::string& text, const std::string& reason);
 
 private:
     bool json_;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Sizes.h"
+#include "Text.h"
 
 namespace VelmoraCommand {
 
@@ -23,13 +24,29 @@ CLI::Validator memoryValidator() {
             const auto size = parseSize(value);
             if (!size.bytes) return size.error;
             constexpr std::uint64_t mebibyte = 1ull << 20;
-            constexpr std::uint64_t largestMiB = std::numeric_limits<std::int32_t>::max();
-            const std::uint64_t mib = *size.bytes / mebibyte + (*size.bytes % mebibyte != 0 ? 1 : 0);
-            if (mib > largestMiB)
-                return "'" + value + "' is too much memory: at most " + formatSize(largestMiB * mebibyte);
+            constexpr std::uint64_t step = 2 * mebibyte;
+            constexpr std::uint64_t least = 32 * mebibyte;
+            // The largest even number of MiB that the library's signed 32-bit MiB count can hold.
+            constexpr std::uint64_t most = (std::numeric_limits<std::int32_t>::max() - 1ull) * mebibyte;
+            const std::uint64_t bytes = *size.bytes;
+            if (bytes % step != 0 || bytes < least)
+                return "'" + value + "' (" + describeSize(bytes) +
+                       ") is not a memory size Hyper-V takes: static memory is a multiple of 2 MiB, at least "
+                       "32 MiB (e.g. 512MiB, 2GiB)";
+            if (bytes > most) return "'" + value + "' is too much memory: at most " + formatSize(most);
             return {};
         },
         "");
+}
+
+CLI::Validator machineNameValidator() {
+    return CLI::Validator(
+        [](std::string& value) -> std::string { return machineNameProblem(value).value_or(std::string()); }, "");
+}
+
+CLI::Validator notEmptyValidator(const std::string& what) {
+    return CLI::Validator(
+        [what](std::string& value) -> std::string { return value.empty() ? what + " cannot be empty" : ""; }, "");
 }
 
 CLI::Validator imageFileValidator() {

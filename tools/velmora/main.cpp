@@ -1,19 +1,21 @@
 // velmora: the command-line front end over Velmora's seven functions and, off Windows, the simulated host.
 #include <Velmora/HResultError.h>
 
-#include <cinttypes>
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
-#include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "BadInput.h"
 #include "Command.h"
+#include "CommandLine.h"
+#include "ErrorCodes.h"
 #include "ExitStatus.h"
-#include "HostState.h"
+#include "Failure.h"
 #include "LogSink.h"
 #include "Output.h"
-#include "StateLocation.h"
+#include "SimulatedHost.h"
 
 using namespace VelmoraCommand;
 
@@ -21,48 +23,75 @@ namespace {
 
 constexpr const char* overview =
     "velmora: manage virtual machines on the local Hyper-V host through the Velmora library.\n"
-    "A machine is named by the path that `velmora create` prints.";
+    "A machine is named by its name or by the path that `velmora create` prints.";
 
-constexpr const char* footer =
-    "Log lines of the library go to standard error with their level: by default warnings and errors,\n"
-    "with --verbose also info lines, with --quiet errors only. Results go to standard output.\n"
-    "\n"
-    "Exit status: 0 the library function returned true; 1 it returned false; 2 usage error or bad\n"
-    "input, refused before the library was called; 3 the library raised HResultError.\n"
-    "\n"
-    "Off Windows the library talks to a simulated Hyper-V host, kept between runs in the --state file.\n"
-    "\n"
-    "Example:\n"
-    "  vm=$(velmora create --name web-01 --memory 2GiB --switch 'Default Switch') && velmora start \"$vm\"";
+std::string footer() {
+    return "Log lines of the library go to standard error with their level: by default warnings and errors,\n"
+           "with --verbose also info lines, with --quiet errors only. Results go to standard output.\n"
+           "\n"
+           "Exit status: 0 done; 1 the library refused, or the machine did not get where it was sent in time;\n"
+           "2 usage error or bad input, refused before any library function was called; 3 the library raised\n"
+           "HResultError (out of memory). With --json every run prints one document: \"ok\" true with the\n"
+           "result, or \"ok\" false with \"error\" (the reason) and \"lines\" (every log line with its level).\n"
+           "\n" +
+           std::string(stateOptionNote()[0] != '\0'
+                           ? "Off Windows the library talks to a simulated Hyper-V host, kept between runs in the\n"
+                             "--state file (see velmora host --help for the file, its lock and recovery).\n\n"
+                           : "") +
+           "Example:\n"
+           "  velmora create --name web-01 --memory 2GB --switch 'Default Switch' && velmora start web-01";
+}
 
-const char* describeHResult(std::int32_t hr) {
-    switch (static_cast<std::uint32_t>(hr)) {
-        case 0x8007000Eu:
-            return " (out of memory)";
-        case 0x80070057u:
-            return " (invalid argument)";
-        default:
-            return "";
+int fail(bool json, ExitStatus status, const std::string& reason,
+         const nlohmann::json& details = nlohmann::json::object()) {
+    printError(reason);
+    if (json) printJson(failureDocument(reason, details));
+    return status;
+}
+
+// A command line that CLI11 or the command refused; the hint goes to people only.
+int refuseCommandLine(bool json, const std::string& reason) {
+    printError(reason + "\nRun with --help for more information.");
+    if (json) printJson(failureDocument(reason));
+    return exitBadInput;
+}
+
+std::string hresultText(std::int32_t hr) {
+    const auto meaning = hresultMeaning(static_cast<std::uint32_t>(hr));
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(hr));
+    return meaning ? *meaning : std::string(hex);
+}
+
+int run(const Command& command, const GlobalOptions& global) {
+    try {
+        prepareHost(command.host, global);
+        return command.run(global);
+    } catch (const BadInput& e) {
+        return fail(global.json, exitBadInput, e.what());
+    } catch (const Failure& e) {
+        return fail(global.json, exitFailed, e.what(), e.details());
+    } catch (const Velmora::HResultError& e) {
+        return fail(global.json, exitLibraryError, "the library raised HResultError " + hresultText(e.hresult()));
+    } catch (const std::exception& e) {
+        // Files the command reads or writes itself (the tour's images, the simulated host's state).
+        return fail(global.json, exitFailed, e.what());
     }
 }
 
-// CLI11 reports a misspelt command as a missing one; name it instead, with the commands there are.
-std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App& app) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--state") {
-            ++i;
-            continue;
-        }
-        if (argument.starts_with("-")) continue;
-        std::string known;
-        for (const auto* sub : app.get_subcommands({})) {
-            if (sub->check_name(argument)) return std::nullopt;
-            known += (known.empty() ? "" : ", ") + sub->get_name();
-        }
-        return "unknown command '" + argument + "'; the commands are: " + known;
+// --help and --version: text, or with --json the same in a document.
+int answer(const CLI::App& app, const CLI::Error& request, bool json) {
+    std::ostringstream out;
+    std::ostringstream err;
+    app.exit(request, out, err);
+    if (!json) {
+        printText(out.str());
+        return exitSuccess;
     }
-    return std::nullopt;
+    std::string text = out.str();
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    printJson({{"ok", true}, {dynamic_cast<const CLI::CallForVersion*>(&request) ? "version" : "help", text}});
+    return exitSuccess;
 }
 
 const Command* chosen(const std::vector<Command>& commands) {
@@ -71,60 +100,43 @@ const Command* chosen(const std::vector<Command>& commands) {
     return nullptr;
 }
 
-int run(const Command& command, const GlobalOptions& global) {
-    try {
-        if (command.host == HostUse::StateFile)
-            openHostState(global.state.empty() ? defaultStatePath() : std::filesystem::path(global.state));
-        return command.run(global);
-    } catch (const BadInput& e) {
-        printError(e.what());
-        return exitBadInput;
-    } catch (const Velmora::HResultError& e) {
-        char text[96];
-        std::snprintf(text, sizeof text, "the library raised HResultError 0x%08" PRIX32 "%s",
-                      static_cast<std::uint32_t>(e.hresult()), describeHResult(e.hresult()));
-        printError(text);
-        return exitLibraryError;
-    } catch (const std::filesystem::filesystem_error& e) {
-        printError(e.what());
-        return exitFailed;
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments = commandLineArguments(argc, argv);
+    const bool json = asksForJson(arguments);
+
     CLI::App app(overview, "velmora");
     GlobalOptions global;
-    app.add_flag("--json", global.json, "Print the result as one JSON document");
+    app.add_flag("--json", global.json, "Print the result as one JSON document, also when the command fails");
     auto* quiet = app.add_flag("-q,--quiet", global.quiet, "Show only the library's error lines");
     auto* verbose = app.add_flag("-v,--verbose", global.verbose, "Show every log line of the library, info too");
     quiet->excludes(verbose);
-    app.add_option("--state", global.state,
-                   "State file of the simulated host (default: $XDG_STATE_HOME/velmora/host.json, or "
-                   "~/.local/state/velmora/host.json)")
-        ->type_name("FILE");
+    app.set_version_flag("--version", "velmora " VELMORA_VERSION, "Print the version and exit");
+    addSimulatedHostOption(app, global);
     app.require_subcommand(1);
     app.fallthrough();
 
-    std::vector<Command> commands{addSwitchesCommand(app), addMemoryCommand(app), addCreateCommand(app),
-                                  addDisksCommand(app),    addStartCommand(app),  addStopCommand(app),
-                                  addDeleteCommand(app)};
-    for (auto& command : addHostCommands(app)) commands.push_back(std::move(command));
-    commands.push_back(addTourCommand(app));
-    app.footer(footer);
-    app.failure_message([](const CLI::App*, const CLI::Error& e) {
-        return "velmora: " + std::string(e.what()) + "\nRun with --help for more information.\n";
-    });
+    std::vector<Command> commands{addListCommand(app),   addSwitchesCommand(app), addMemoryCommand(app),
+                                  addCreateCommand(app), addDisksCommand(app),    addStartCommand(app),
+                                  addStopCommand(app),   addDeleteCommand(app)};
+    addSimulatedHostCommands(app, commands);
+    commands.push_back(addHelpCommand(app));
+    app.footer(footer());
 
-    if (const auto unknown = unknownCommand(argc, argv, app)) {
-        printError(*unknown + "\nRun with --help for more information.");
-        return exitBadInput;
-    }
+    if (const auto unknown = unknownCommand(arguments, app)) return refuseCommandLine(json, *unknown);
+    std::vector<const char*> pointers;
+    for (const auto& argument : arguments) pointers.push_back(argument.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
+    } catch (const CLI::CallForHelp& e) {
+        return answer(app, e, json);
+    } catch (const CLI::CallForAllHelp& e) {
+        return answer(app, e, json);
+    } catch (const CLI::CallForVersion& e) {
+        return answer(app, e, json);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? exitSuccess : exitBadInput;
+        return refuseCommandLine(json, e.what());
     }
 
     configureLogSink(global.quiet     ? Verbosity::Quiet
@@ -132,9 +144,7 @@ int main(int argc, char** argv) {
                                       : Verbosity::Normal,
                      standardErrorWantsColour());
     const Command* command = chosen(commands);
-    if (command == nullptr) {  // CLI11 requires a subcommand; this only guards against a parser change
-        printError("no command given; see velmora --help");
-        return exitBadInput;
-    }
+    if (command == nullptr)  // CLI11 requires a subcommand; this only guards against a parser change
+        return fail(json, exitBadInput, "no command given; see velmora --help");
     return run(*command, global);
 }

@@ -19,6 +19,10 @@ void Control::setDefaultTemplateFirst(bool first) {
     Host::instance().write([first](HostState& state) { HyperVSim::setDefaultTemplateFirst(state, first); });
 }
 
+void Control::planNextStateChange(const StateChangePlan& plan) {
+    Host::instance().write([&plan](HostState& state) { state.nextStateChange = plan; });
+}
+
 void Control::injectFault(const Fault& fault) {
     FaultPlan::instance().add(fault);
 }

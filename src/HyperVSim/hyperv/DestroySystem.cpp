@@ -15,7 +15,7 @@ MethodOutcome destroySystem(HostState& state, const Instance&, const Instance& i
     const Instance* found = state.repository.findByPath(*path);
     if (!found) return MethodOutcome::fail(wbem(WBEM_E_NOT_FOUND));
     if (!isVirtualMachine(*found)) return MethodOutcome::fail(wbem(WBEM_E_INVALID_METHOD_PARAMETERS));
-    if (isRunning(*found)) return MethodOutcome::returns(invalidState);
+    if (isRunning(*found) || isChangingState(*found)) return MethodOutcome::returns(invalidState);
     const Instance machine = *found;
     removeMachine(state.repository, machine);
     return completedJob(state);

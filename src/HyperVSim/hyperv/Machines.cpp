@@ -14,6 +14,11 @@ bool isRunning(const Instance& machine) {
     return machine.getInteger(L"EnabledState") == enabledStateRunning;
 }
 
+bool isChangingState(const Instance& machine) {
+    const auto state = machine.getInteger(L"EnabledState");
+    return state == enabledStateStarting || state == enabledStateStopping;
+}
+
 std::wstring machineId(const Instance& machine) {
     return machine.getString(L"Name").value_or(L"");
 }
@@ -90,6 +95,20 @@ Instance memoryDevice(const Instance& machine, std::uint64_t mebibytes) {
 
 std::wstring memoryDeviceIdentity(const Instance& machine) {
     return memoryDevice(machine, 0).identity();
+}
+
+void putInState(Repository& repository, Instance machine, std::int64_t enabledState) {
+    if (enabledState == enabledStateRunning) {
+        std::uint64_t mebibytes = 0;
+        if (const Instance* settings = settingsOfMachine(repository, machine))
+            if (const Instance* memory = resourceOfClass(repository, *settings, memorySettingsClass))
+                mebibytes = memory->getUnsigned(L"VirtualQuantity").value_or(0);
+        repository.put(memoryDevice(machine, mebibytes));
+    } else {
+        repository.remove(memoryDeviceIdentity(machine));
+    }
+    machine.setInteger(L"EnabledState", enabledState);
+    repository.put(std::move(machine));
 }
 
 void removeMachine(Repository& repository, const Instance& machine) {

@@ -14,6 +14,8 @@ namespace HyperVSim::hyperv {
 
 bool isVirtualMachine(const Instance& system);
 bool isRunning(const Instance& machine);
+// Starting or stopping while a planned state change runs.
+bool isChangingState(const Instance& machine);
 // The machine's GUID (its Name).
 std::wstring machineId(const Instance& machine);
 
@@ -34,6 +36,9 @@ void link(Repository& repository, std::wstring_view associationClass, std::wstri
 std::wstring attachResource(Repository& repository, const Instance& settings, Instance resource);
 // Removes the object and every association that references it.
 void removeWithAssociations(Repository& repository, std::wstring_view identity);
+
+// Gives a stored machine the EnabledState `enabledState`, with the Msvm_Memory it holds while it runs.
+void putInState(Repository& repository, Instance machine, std::int64_t enabledState);
 
 // The Msvm_Memory a running machine has.
 Instance memoryDevice(const Instance& machine, std::uint64_t mebibytes);

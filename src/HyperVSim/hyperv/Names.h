@@ -56,11 +56,15 @@ inline constexpr unsigned maxNetworkAdapters = 12;
 
 inline constexpr std::uint16_t enabledStateRunning = 2;
 inline constexpr std::uint16_t enabledStateOff = 3;
+// While a planned state change runs (Control::planNextStateChange).
+inline constexpr std::uint16_t enabledStateStopping = 4;
+inline constexpr std::uint16_t enabledStateStarting = 10;
 
 // ReturnValue and job ErrorCode numbers of the Hyper-V methods.
 enum ReturnCode : std::uint32_t {
     completed = 0,
     jobStarted = 4096,
+    failed = 32768,
     notSupported = 32770,
     invalidParameter = 32773,
     systemInUse = 32774,

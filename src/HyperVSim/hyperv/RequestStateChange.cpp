@@ -1,8 +1,11 @@
+#include <utility>
+
 #include "com/Status.h"
 #include "hyperv/Handlers.h"
 #include "hyperv/Machines.h"
 #include "hyperv/Names.h"
 #include "hyperv/Outcomes.h"
+#include "hyperv/Transitions.h"
 
 namespace HyperVSim::hyperv {
 namespace {
@@ -10,16 +13,11 @@ namespace {
 constexpr std::int64_t requestEnabled = 2;
 constexpr std::int64_t requestDisabled = 3;
 
-std::uint64_t memoryMiB(const Repository& repository, const Instance& machine) {
-    const Instance* settings = settingsOfMachine(repository, machine);
-    const Instance* memory = settings ? resourceOfClass(repository, *settings, memorySettingsClass) : nullptr;
-    return memory ? memory->getUnsigned(L"VirtualQuantity").value_or(0) : 0;
-}
-
 }  // namespace
 
-// Only starting and turning off are modelled; both complete before the job is handed out. The memory a
-// running machine holds shows as its Msvm_Memory.
+// Only starting and turning off are modelled. Without a plan both complete before the job is handed out;
+// a planned change leaves the machine starting or stopping while its job runs. The memory a running machine
+// holds shows as its Msvm_Memory.
 MethodOutcome requestStateChange(HostState& state, const Instance& target, const Instance& inParams) {
     const CimValue* requested = inParams.get(L"RequestedState");
     if (!requested || requested->isNull()) return MethodOutcome::fail(wbem(WBEM_E_INVALID_METHOD_PARAMETERS));
@@ -29,18 +27,16 @@ MethodOutcome requestStateChange(HostState& state, const Instance& target, const
 
     const auto wanted = requested->asInteger().value_or(-1);
     if (wanted != requestEnabled && wanted != requestDisabled) return MethodOutcome::returns(notSupported);
+    // A real host answers 32775 as well while another change of the machine is under way.
+    if (isChangingState(*found)) return MethodOutcome::returns(invalidState);
     const bool running = isRunning(*found);
     if ((wanted == requestEnabled) == running) return MethodOutcome::returns(invalidState);
 
-    Instance machine = *found;
-    if (wanted == requestEnabled) {
-        state.repository.put(memoryDevice(machine, memoryMiB(state.repository, machine)));
-        machine.setInteger(L"EnabledState", enabledStateRunning);
-    } else {
-        state.repository.remove(memoryDeviceIdentity(machine));
-        machine.setInteger(L"EnabledState", enabledStateOff);
-    }
-    state.repository.put(std::move(machine));
+    const std::int64_t to = wanted == requestEnabled ? enabledStateRunning : enabledStateOff;
+    const StateChangePlan plan = std::exchange(state.nextStateChange, std::nullopt).value_or(StateChangePlan{});
+    if (plan.milliseconds > 0) return startTransition(state, *found, to, plan);
+    if (plan.fails) return failedJob(state, failed, changeFailure(*found, to));
+    putInState(state.repository, *found, to);
     return completedJob(state);
 }
 

@@ -1,5 +1,6 @@
 #include "model/Host.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "model/Seed.h"
@@ -16,14 +17,44 @@ std::wstring GuidGenerator::next() {
     return text;
 }
 
-std::wstring HostState::createJob(JobState state, std::uint16_t errorCode, std::wstring errorDescription) {
-    constexpr std::wstring_view jobClass = L"Msvm_ConcreteJob";
-    Instance job = Instance::ofClass(jobClass);
-    job.setString(L"InstanceID", guids.next());
+std::int64_t wallClockMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+bool HostState::transitionDue() const {
+    if (transitions.empty()) return false;
+    const auto now = wallClockMilliseconds();
+    for (const auto& transition : transitions)
+        if (transition.endsAt <= now) return true;
+    return false;
+}
+
+namespace {
+constexpr std::wstring_view jobClass = L"Msvm_ConcreteJob";
+
+void describeEnd(Instance& job, JobState state, std::uint16_t errorCode, std::wstring errorDescription) {
     job.setInteger(L"JobState", static_cast<std::int64_t>(state));
     job.setInteger(L"ErrorCode", errorCode);
-    job.setInteger(L"PercentComplete", 100);
+    job.setInteger(L"PercentComplete", state == JobState::Running ? 0 : 100);
     if (!errorDescription.empty()) job.setString(L"ErrorDescription", std::move(errorDescription));
+}
+}  // namespace
+
+void HostState::finishJob(const std::wstring& path, JobState state, std::uint16_t errorCode,
+                          std::wstring errorDescription) {
+    const Instance* found = repository.findByPath(path);
+    if (!found) return;
+    Instance job = *found;
+    describeEnd(job, state, errorCode, std::move(errorDescription));
+    repository.put(std::move(job));
+}
+
+std::wstring HostState::createJob(JobState state, std::uint16_t errorCode, std::wstring errorDescription) {
+    Instance job = Instance::ofClass(jobClass);
+    job.setString(L"InstanceID", guids.next());
+    describeEnd(job, state, errorCode, std::move(errorDescription));
     auto path = job.fullPath();
     repository.put(std::move(job));
     while (repository.countOf(jobClass) > finishedJobsKept)

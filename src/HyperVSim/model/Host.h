@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "HyperVSim/Control.h"
 #include "model/Instance.h"
 #include "model/Repository.h"
 #include "platform.h"
@@ -38,7 +40,7 @@ private:
 };
 
 // Msvm_ConcreteJob.JobState values that handlers use.
-enum class JobState : std::uint16_t { Completed = 7, Exception = 10 };
+enum class JobState : std::uint16_t { Running = 4, Completed = 7, Exception = 10 };
 
 // A real host drops a finished job once its TimeBeforeRemoval has passed. Here every job has finished when
 // its method returns, and a client reads it soon after, if at all: the newest ones are kept, so that a
@@ -48,15 +50,36 @@ inline constexpr std::size_t finishedJobsKept = 1024;
 // The lookup keys that the Hyper-V model gives an instance (Repository::withKey).
 std::vector<std::wstring> lookupKeys(const Instance& instance);
 
+// A machine on its way from one EnabledState to another while its job runs (Control::planNextStateChange).
+// Times are wall-clock milliseconds since 1970, so that every process sharing a state file sees the change
+// end at the same moment.
+struct Transition {
+    std::wstring machine;  // full path
+    std::int64_t from = 0, to = 0;
+    std::int64_t endsAt = 0;
+    bool fails = false;
+    std::wstring job;  // full path of its Msvm_ConcreteJob
+    bool operator==(const Transition&) const = default;
+};
+
+std::int64_t wallClockMilliseconds();
+
 struct HostState {
     Repository repository{lookupKeys};
     GuidGenerator guids;
     // Whether a References query from allocation capabilities yields the Default template first.
     bool defaultTemplateFirst = true;
+    std::optional<StateChangePlan> nextStateChange;
+    std::vector<Transition> transitions;
 
-    // Stores a finished Msvm_ConcreteJob and returns its full path (for the Job output of ReturnValue 4096);
-    // drops the oldest jobs beyond finishedJobsKept.
+    bool transitionDue() const;
+
+    // Stores an Msvm_ConcreteJob and returns its full path (for the Job output of ReturnValue 4096); drops
+    // the oldest jobs beyond finishedJobsKept.
     std::wstring createJob(JobState state, std::uint16_t errorCode = 0, std::wstring errorDescription = {});
+    // Gives a stored job its end; a job dropped meanwhile is left dropped.
+    void finishJob(const std::wstring& path, JobState state, std::uint16_t errorCode = 0,
+                   std::wstring errorDescription = {});
 };
 
 // What a method handler decides. A failing `failure` makes ExecMethod itself return it (no output
@@ -76,6 +99,9 @@ struct MethodOutcome {
 // on the class path: an instance of the class with no values); `inParams` is an instance of the method's
 // input definition (every parameter NULL when the caller passed none).
 using MethodHandler = std::function<MethodOutcome(HostState&, const Instance& target, const Instance& inParams)>;
+
+// Ends every transition whose time has come, as its plan says (hyperv/Transitions.cpp).
+void endDueTransitions(HostState& state);
 
 // Where the state lives besides memory (the state file), shared with other processes. The host consults it
 // under its own lock: before every read and write (to take the store's lock and catch up with changes made
@@ -100,17 +126,20 @@ public:
     auto read(F&& work) const {
         {
             std::shared_lock lock(mutex_);
-            if (!store_) return work(static_cast<const HostState&>(state_));
+            if (!store_ && !state_.transitionDue()) return work(static_cast<const HostState&>(state_));
         }
-        // Catching up with the store changes the state, so a backed host reads one caller at a time.
+        // Catching up with the store, and ending transitions whose time has come, change the state: such a
+        // host reads one caller at a time. A reader keeps what it ended in memory; the next writer stores it.
         std::unique_lock lock(mutex_);
         StoreScope scope(store_.get(), state_, false);
+        endDueTransitions(state_);
         return work(static_cast<const HostState&>(state_));
     }
     template <class F>
     auto write(F&& work) {
         std::unique_lock lock(mutex_);
         StoreScope scope(store_.get(), state_, true);
+        endDueTransitions(state_);
         if constexpr (std::is_void_v<std::invoke_result_t<F&, HostState&>>) {
             work(state_);
             scope.store();

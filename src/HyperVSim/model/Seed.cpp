@@ -165,6 +165,8 @@ void seedDefaultHost(HostState& state) {
     state.repository.clear();
     state.guids.reset();
     state.defaultTemplateFirst = true;
+    state.nextStateChange.reset();
+    state.transitions.clear();
     addHostSystem(state);
     addManagementService(state);
     addSwitch(state, L"Default Switch");

@@ -8,8 +8,11 @@ namespace HyperVSim {
 
 class LockFile {
 public:
-    // Opens (creating when needed) the lock file; throws std::system_error when it cannot.
-    explicit LockFile(const std::string& path);
+    enum class Use { Write, ReadOnly };
+
+    // Opens (creating when needed) the lock file; throws std::system_error when it cannot. For ReadOnly use a
+    // lock file that cannot be opened or made is done without, and locking does nothing.
+    LockFile(const std::string& path, Use use);
     ~LockFile();
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;

@@ -4,8 +4,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "state/StateJson.h"
@@ -20,28 +18,32 @@ namespace HyperVSim {
 namespace {
 
 // Names the state file in the error, as every problem with it does.
-LockFile openLock(const std::string& path) try {
-    return LockFile(path + ".lock");
+LockFile openLock(const std::string& path, StateFileAccess access) try {
+    return LockFile(path + ".lock",
+                    access == StateFileAccess::ReadOnly ? LockFile::Use::ReadOnly : LockFile::Use::Write);
 } catch (const std::system_error& error) {
     throw StateFileError("state file " + path + ": " + error.what());
 }
 
 }  // namespace
 
-StateFile::StateFile(std::string path) : path_(std::move(path)), lock_(openLock(path_)) {}
+StateFile::StateFile(std::string path, StateFileAccess access)
+    : path_(std::move(path)), access_(access), lock_(openLock(path_, access_)) {}
 
-void StateFile::fail(const std::string& problem) const {
-    throw StateFileError("state file " + path_ + ": " + problem);
+void StateFile::fail(const std::string& problem, StateFileError::Kind kind) const {
+    throw StateFileError("state file " + path_ + ": " + problem, kind);
+}
+
+void StateFile::refuseChange() const {
+    fail("is open for reading only; the host cannot be changed");
 }
 
 #ifndef _WIN32
 
-std::optional<StateFile::Stamp> StateFile::stamp() const {
-    struct stat status {};
-    if (::stat(path_.c_str(), &status) != 0) {
-        if (errno == ENOENT) return std::nullopt;
-        fail(std::string("cannot be examined: ") + std::strerror(errno));
-    }
+namespace {
+
+template <class Stamp>
+Stamp stampOf(const struct stat& status) {
     return Stamp{static_cast<std::uint64_t>(status.st_dev),
                  static_cast<std::uint64_t>(status.st_ino),
                  static_cast<std::uint64_t>(status.st_size),
@@ -49,6 +51,17 @@ std::optional<StateFile::Stamp> StateFile::stamp() const {
                  status.st_mtim.tv_nsec,
                  status.st_ctim.tv_sec,
                  status.st_ctim.tv_nsec};
+}
+
+}  // namespace
+
+std::optional<StateFile::Stamp> StateFile::stamp() const {
+    struct stat status {};
+    if (::stat(path_.c_str(), &status) != 0) {
+        if (errno == ENOENT) return std::nullopt;
+        fail(std::string("cannot be examined: ") + std::strerror(errno));
+    }
+    return stampOf<Stamp>(status);
 }
 
 namespace {
@@ -66,6 +79,7 @@ void writeAll(int descriptor, const std::string& text) {
 }  // namespace
 
 void StateFile::store(const HostState& state) {
+    if (access_ == StateFileAccess::ReadOnly) refuseChange();
     const std::string text = stateToJson(state).dump() + "\n";
     std::string temporary = path_ + ".XXXXXX";
     const int descriptor = ::mkstemp(temporary.data());
@@ -94,6 +108,29 @@ void StateFile::store(const HostState& state) {
     stored_ = true;
 }
 
+std::string StateFile::read(std::optional<Stamp>& readStamp) const {
+    const int descriptor = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) fail(std::string("cannot be opened for reading: ") + std::strerror(errno));
+    // The stamp of the very file read, not of whatever the path names a moment later: a reader without a
+    // lock may see the file replaced in between.
+    struct stat status {};
+    std::string content;
+    bool ok = ::fstat(descriptor, &status) == 0;
+    if (ok) readStamp = stampOf<Stamp>(status);
+    char buffer[65536];
+    while (ok) {
+        const ssize_t now = ::read(descriptor, buffer, sizeof buffer);
+        if (now < 0 && errno == EINTR) continue;
+        if (now < 0) ok = false;
+        if (now <= 0) break;
+        content.append(buffer, static_cast<std::size_t>(now));
+    }
+    const int error = errno;
+    ::close(descriptor);
+    if (!ok) fail(std::string("cannot be read: ") + std::strerror(error));
+    return content;
+}
+
 #else
 
 std::optional<StateFile::Stamp> StateFile::stamp() const {
@@ -102,23 +139,23 @@ std::optional<StateFile::Stamp> StateFile::stamp() const {
 void StateFile::store(const HostState&) {
     fail("is not supported on this platform");
 }
+std::string StateFile::read(std::optional<Stamp>&) const {
+    fail("is not supported on this platform");
+}
 
 #endif
 
 void StateFile::load(HostState& state) {
-    std::ifstream input(path_, std::ios::binary);
-    if (!input) fail("cannot be opened for reading");
-    std::ostringstream content;
-    content << input.rdbuf();
-    if (input.bad()) fail("cannot be read");
-    // Stamp before parsing: a change that lands after this read shows as a new stamp next time.
-    const auto readStamp = stamp();
-    const auto document = nlohmann::json::parse(content.str(), nullptr, false);
-    if (document.is_discarded()) fail("is not valid JSON (damaged or truncated)");
+    std::optional<Stamp> readStamp;
+    const std::string content = read(readStamp);
+    constexpr auto unreadable = StateFileError::Kind::Unreadable;
+    if (content.find_first_not_of(" \t\r\n") == std::string::npos) fail("is empty", unreadable);
+    const auto document = nlohmann::json::parse(content, nullptr, false);
+    if (document.is_discarded()) fail("is not valid JSON (damaged or truncated)", unreadable);
     try {
         state = stateFromJson(document);
     } catch (const StateFormatError& error) {
-        fail(error.what());
+        fail(error.what(), unreadable);
     }
     known_ = readStamp;
     stale_ = false;
@@ -132,6 +169,12 @@ void StateFile::catchUp(HostState& state) {
 }
 
 void StateFile::attach(HostState& state) {
+    if (access_ == StateFileAccess::ReadOnly) {
+        // A missing file leaves the host as it is, in memory only.
+        acquireShared(state);
+        release();
+        return;
+    }
     try {
         lock_.lockExclusive();
     } catch (const std::system_error& error) {
@@ -164,6 +207,7 @@ void StateFile::acquireShared(HostState& state) {
 }
 
 void StateFile::acquireExclusive(HostState& state) {
+    if (access_ == StateFileAccess::ReadOnly) refuseChange();
     try {
         lock_.lockExclusive();
     } catch (const std::system_error& error) {

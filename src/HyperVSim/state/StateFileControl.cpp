@@ -7,8 +7,8 @@
 
 namespace HyperVSim {
 
-void Control::openStateFile(const std::string& path) {
-    Host::instance().setStore(std::make_unique<StateFile>(path));
+void Control::openStateFile(const std::string& path, StateFileAccess access) {
+    Host::instance().setStore(std::make_unique<StateFile>(path, access));
 }
 
 void Control::closeStateFile() {

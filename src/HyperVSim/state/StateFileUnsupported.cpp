@@ -4,7 +4,7 @@
 
 namespace HyperVSim {
 
-void Control::openStateFile(const std::string& path) {
+void Control::openStateFile(const std::string& path, StateFileAccess) {
     throw StateFileError(path + ": a state file is not supported on this platform");
 }
 

@@ -144,16 +144,47 @@ Instance instanceFromJson(const json& entry) {
     return instance;
 }
 
+json planJson(const StateChangePlan& plan) {
+    return {{"milliseconds", plan.milliseconds}, {"fails", plan.fails}};
+}
+
+StateChangePlan planFromJson(const json& plan) {
+    return {plan.at("milliseconds").get<std::uint32_t>(), plan.at("fails").get<bool>()};
+}
+
+json transitionJson(const Transition& transition) {
+    return {{"machine", toUtf8(transition.machine)}, {"from", transition.from},   {"to", transition.to},
+            {"endsAt", transition.endsAt},           {"fails", transition.fails}, {"job", toUtf8(transition.job)}};
+}
+
+Transition transitionFromJson(const json& entry) {
+    return {fromUtf8(entry.at("machine").get<std::string>()),
+            entry.at("from").get<std::int64_t>(),
+            entry.at("to").get<std::int64_t>(),
+            entry.at("endsAt").get<std::int64_t>(),
+            entry.at("fails").get<bool>(),
+            fromUtf8(entry.at("job").get<std::string>())};
+}
+
 }  // namespace
 
 json stateToJson(const HostState& state) {
     json instances = json::array();
     for (const auto& instance : state.repository.all()) instances.push_back(instanceJson(*instance));
-    return {{"format", formatName},
-            {"version", stateFormatVersion},
-            {"guidsIssued", state.guids.issued()},
-            {"defaultTemplateFirst", state.defaultTemplateFirst},
-            {"instances", instances}};
+    json document = {{"format", formatName},
+                     {"version", stateFormatVersion},
+                     {"guidsIssued", state.guids.issued()},
+                     {"defaultTemplateFirst", state.defaultTemplateFirst},
+                     {"instances", instances}};
+    // Written only when there is something to say, so that a host without planned changes keeps its
+    // file as before.
+    if (state.nextStateChange) document["nextStateChange"] = planJson(*state.nextStateChange);
+    if (!state.transitions.empty()) {
+        json transitions = json::array();
+        for (const auto& transition : state.transitions) transitions.push_back(transitionJson(transition));
+        document["transitions"] = transitions;
+    }
+    return document;
 }
 
 HostState stateFromJson(const json& document) {
@@ -170,6 +201,10 @@ HostState stateFromJson(const json& document) {
     try {
         state.guids.restore(document.at("guidsIssued").get<std::uint64_t>());
         state.defaultTemplateFirst = document.at("defaultTemplateFirst").get<bool>();
+        if (const auto plan = document.find("nextStateChange"); plan != document.end())
+            state.nextStateChange = planFromJson(*plan);
+        if (const auto transitions = document.find("transitions"); transitions != document.end())
+            for (const auto& entry : *transitions) state.transitions.push_back(transitionFromJson(entry));
         std::size_t position = 0;
         for (const auto& entry : document.at("instances")) {
             try {

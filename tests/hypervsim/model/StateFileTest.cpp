@@ -212,7 +212,7 @@ TEST_F(StateFileTest, UnreadableFilesAreRefusedAndLeftAsTheyAre) {
     auto unknownProperty = document();
     unknownProperty["instances"][0]["values"]["Colour"] = "blue";
 
-    expectRefused("", "is not valid JSON");
+    expectRefused("", "is empty");
     expectRefused(valid.substr(0, valid.size() / 2), "is not valid JSON");
     expectRefused("{\"format\": \"something else\"}", "is not a simulated host state file");
     expectRefused(withVersion.dump(), "format version 2, newer than version 1");

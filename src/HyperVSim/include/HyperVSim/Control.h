@@ -100,7 +100,7 @@ struct MachineView {
     std::wstring name;  // ElementName
     int generation = 0;
     std::wstring configurationDataRoot;
-    int enabledState = 0;         // 2 running, 3 off
+    int enabledState = 0;         // 2 running, 3 off, 10 starting, 4 stopping
     std::uint64_t memoryMiB = 0;  // VirtualQuantity of its memory settings
     std::uint64_t memoryReservation = 0, memoryLimit = 0, maxMemoryBlocksPerNumaNode = 0;
     std::uint64_t processors = 0, processorReservation = 0, processorLimit = 0, maxProcessorsPerNumaNode = 0;
@@ -114,10 +114,37 @@ struct SwitchView {
     std::wstring name;
 };
 
+// How the next RequestStateChange that starts or turns off a machine goes. By default a change is done
+// before the method returns; with a plan the machine stays starting (EnabledState 10) or stopping (4) for
+// `milliseconds` while its job runs, and with `fails` the job ends in an exception and the machine goes
+// back to the state it was in.
+struct StateChangePlan {
+    std::uint32_t milliseconds = 0;
+    bool fails = false;
+    bool operator==(const StateChangePlan&) const = default;
+};
+
 // A problem with the state file: it names the file and says what is wrong.
 class StateFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Kind {
+        Inaccessible,  // the file system refuses: permissions, a missing folder, a full disk
+        Unreadable,    // the file is there but holds no state this host can read: damaged, empty, foreign, newer
+    };
+    explicit StateFileError(const std::string& message, Kind kind = Kind::Inaccessible)
+        : std::runtime_error(message), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
+};
+
+enum class StateFileAccess {
+    ReadWrite,
+    // For a process that only reads the host: a missing file is not made, a lock file that cannot be opened
+    // is done without (writers replace the file whole, so a reader always reads one whole state), and a
+    // change of the host fails with StateFileError.
+    ReadOnly,
 };
 
 class HYPERVSIM_API Control {
@@ -138,6 +165,9 @@ public:
     // Adds an Msvm_Memory instance whose properties deliver exactly these values (others are VT_NULL).
     static void addMemory(const std::map<std::wstring, Value>& properties);
     static void removeAllMemory();
+
+    // The next start or turn-off of any machine follows `plan`; the plan is used up by that change.
+    static void planNextStateChange(const StateChangePlan& plan);
 
     // Defines a machine as DefineSystem would; returns its full path.
     static std::wstring defineMachine(const std::wstring& name, int generation);
@@ -165,7 +195,7 @@ public:
 
     // Backs the host by a state file: loads it (or writes the current host into it when it does not exist)
     // and from then on writes every accepted change before the method call returns. Throws StateFileError.
-    static void openStateFile(const std::string& path);
+    static void openStateFile(const std::string& path, StateFileAccess access = StateFileAccess::ReadWrite);
     static void closeStateFile();
 };
 

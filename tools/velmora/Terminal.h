@@ -1,0 +1,31 @@
+// What the command asks of the console it runs in, behind one small interface for Linux and Windows: whether a
+// standard stream is a terminal, a yes/no question to the operator, and Ctrl+C noticed rather than fatal.
+#pragma once
+
+#include <string>
+
+namespace VelmoraCommand {
+
+enum class Stream { Input, Output, Error };
+
+bool isTerminal(Stream stream);
+
+// Asks `question` on standard error and reads the answer from standard input; true for "y" or "yes".
+bool confirm(const std::string& question);
+
+// While an Interruption lives, Ctrl+C sets a flag instead of ending the process, so that a wait can stop and
+// say where things stand. The previous handling comes back when it ends.
+class Interruption {
+public:
+    Interruption();
+    ~Interruption();
+    Interruption(const Interruption&) = delete;
+    Interruption& operator=(const Interruption&) = delete;
+
+    static bool requested();
+
+private:
+    void (*previous_)(int);
+};
+
+}  // namespace VelmoraCommand

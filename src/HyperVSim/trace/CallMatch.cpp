@@ -1,5 +1,7 @@
 #include "trace/CallMatch.h"
 
+#include <type_traits>
+
 #include "cimxml/Text.h"
 
 namespace HyperVSim {

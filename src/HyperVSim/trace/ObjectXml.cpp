@@ -1,6 +1,7 @@
 #include "trace/ObjectXml.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "cimxml/Text.h"
 #include "cimxml/Xml.h"

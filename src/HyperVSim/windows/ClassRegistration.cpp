@@ -21,35 +21,39 @@ DWORD registerClass(REFCLSID id, HRESULT& result) {
 
 }  // namespace
 
-ClassRegistration::ClassRegistration() : thread_([this] { run(); }) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return ready_; });
+ClassRegistration::ClassRegistration() {
+    result_ = thread_.run([this] {
+        HRESULT result = S_OK;
+        locator_ = registerClass(CLSID_WbemLocator, result);
+        if (locator_) textSource_ = registerClass(CLSID_WbemObjectTextSrc, result);
+        return result;
+    });
 }
 
 ClassRegistration::~ClassRegistration() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
+    thread_.run([this] {
+        if (textSource_) ::CoRevokeClassObject(textSource_);
+        if (locator_) ::CoRevokeClassObject(locator_);
+        return S_OK;
+    });
 }
 
-void ClassRegistration::run() {
-    HRESULT result = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    const bool comStarted = SUCCEEDED(result);
-    const DWORD locator = comStarted ? registerClass(CLSID_WbemLocator, result) : 0;
-    const DWORD textSource = locator ? registerClass(CLSID_WbemObjectTextSrc, result) : 0;
-    {
-        std::unique_lock lock(mutex_);
-        ready_ = true;
-        result_ = textSource ? S_OK : result;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return stop_; });
-    }
-    if (textSource) ::CoRevokeClassObject(textSource);
-    if (locator) ::CoRevokeClassObject(locator);
-    if (comStarted) ::CoUninitialize();
+HRESULT ClassRegistration::withdrawLocator() {
+    return thread_.run([this] {
+        if (!locator_) return S_FALSE;
+        const HRESULT result = ::CoRevokeClassObject(locator_);
+        if (SUCCEEDED(result)) locator_ = 0;
+        return result;
+    });
+}
+
+HRESULT ClassRegistration::restoreLocator() {
+    return thread_.run([this] {
+        if (locator_) return S_FALSE;
+        HRESULT result = S_OK;
+        locator_ = registerClass(CLSID_WbemLocator, result);
+        return result;
+    });
 }
 
 }  // namespace HyperVSim

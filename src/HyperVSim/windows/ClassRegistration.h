@@ -1,13 +1,8 @@
-// The host's WMI locator and object text source registered with the COM runtime for the life of this object.
-// A registration made from the multithreaded apartment serves every thread in it and every thread without COM,
-// and lasts only while the thread that made it stays in that apartment: so it is made from a thread of its
-// own, which waits until the object is destroyed.
+// The host's WMI locator and object text source registered with the COM runtime for the life of this object,
+// from a thread of its own in the multithreaded apartment (com/ApartmentThread.h).
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
+#include "com/ApartmentThread.h"
 #include "platform.h"
 
 namespace HyperVSim {
@@ -23,15 +18,17 @@ public:
     // S_OK, or the first failure of initialising COM or registering a class.
     HRESULT result() const { return result_; }
 
-private:
-    void run();
+    // Takes the locator's registration back, and makes it again, while the text source stays: the COM
+    // runtime of Wine keeps the first registration of a class and ignores later ones, so a recording locator
+    // can take the place of this one only while it is withdrawn.
+    HRESULT withdrawLocator();
+    HRESULT restoreLocator();
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool ready_ = false;
-    bool stop_ = false;
+private:
+    ApartmentThread thread_;
+    DWORD locator_ = 0;
+    DWORD textSource_ = 0;
     HRESULT result_ = E_FAIL;
-    std::thread thread_;
 };
 
 }  // namespace HyperVSim

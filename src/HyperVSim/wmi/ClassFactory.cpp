@@ -1,8 +1,10 @@
 // The entry points through which the platform creates the host's COM classes: DllGetClassObject with class
 // factories for the WMI locator and the object text source, and DllCanUnloadNow.
 #include <atomic>
+#include <type_traits>
 
 #include "com/Status.h"
+#include "trace/ReplayObjects.h"
 #include "wmi/Call.h"
 #include "wmi/Locator.h"
 #include "wmi/TextSource.h"
@@ -39,6 +41,13 @@ public:
         *ppvObject = nullptr;
         if (pUnkOuter) return call.finish(CLASS_E_NOAGGREGATION);
         if (const auto failure = call.failure()) return call.finish(*failure);
+        // During a replay the locator answers from the trace instead of the model.
+        if constexpr (std::is_same_v<Product, Locator>) {
+            if (replaying())
+                if (auto replay = currentReplay())
+                    return call.finish(
+                        makeObject<ReplayLocator>(std::move(replay))->QueryInterface(riid, ppvObject));
+        }
         auto product = makeObject<Product>();
         return call.finish(product->QueryInterface(riid, ppvObject));
     }

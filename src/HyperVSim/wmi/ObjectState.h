@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/Instance.h"
@@ -21,6 +22,9 @@ public:
     bool stored = false;
     // Output parameters that a fault left out: Get answers WBEM_E_NOT_FOUND for them.
     std::vector<std::wstring> omitted;
+    // The system properties of an object replayed from a trace, as the recorded host gave them (its name in
+    // __SERVER and __PATH); null for the host's own objects, whose system properties follow from the instance.
+    std::shared_ptr<const std::vector<std::pair<std::wstring, CimValue>>> recordedSystem;
 
     static ObjectState ofStored(std::shared_ptr<const Instance> snapshot) {
         ObjectState state(false, true);
@@ -45,6 +49,7 @@ public:
         : isClass(other.isClass),
           stored(other.stored),
           omitted(other.omitted),
+          recordedSystem(other.recordedSystem),
           shared_(other.shared_),
           own_(other.own_ ? std::make_unique<Instance>(*other.own_) : nullptr) {}
     ObjectState& operator=(const ObjectState& other) {

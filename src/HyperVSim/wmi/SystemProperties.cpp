@@ -40,17 +40,26 @@ CimValue valueOf(const ObjectState& object, std::wstring_view name) {
     return text(object.instance().fullPath());
 }
 
+// A replayed object's system property as recorded; NULL when the recording had none of that name.
+CimValue recordedValue(const ObjectState& object, std::wstring_view name) {
+    for (const auto& [recordedName, value] : *object.recordedSystem)
+        if (equalsIgnoreCase(recordedName, name)) return value;
+    return CimValue::null(CimType::String);
+}
+
 }  // namespace
 
 std::optional<CimValue> systemProperty(const ObjectState& object, std::wstring_view name) {
     for (const auto* known : systemNames)
-        if (equalsIgnoreCase(known, name)) return valueOf(object, known);
+        if (equalsIgnoreCase(known, name))
+            return object.recordedSystem ? recordedValue(object, known) : valueOf(object, known);
     return std::nullopt;
 }
 
 std::vector<std::pair<std::wstring, CimValue>> systemProperties(const ObjectState& object) {
     std::vector<std::pair<std::wstring, CimValue>> result;
-    for (const auto* name : systemNames) result.emplace_back(name, valueOf(object, name));
+    for (const auto* name : systemNames)
+        result.emplace_back(name, object.recordedSystem ? recordedValue(object, name) : valueOf(object, name));
     return result;
 }
 

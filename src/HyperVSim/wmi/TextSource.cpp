@@ -16,6 +16,24 @@ HRESULT checkFormat(ULONG format) {
     return wbem(WBEM_E_INVALID_PARAMETER);
 }
 
+// An object replayed from a trace keeps the system properties the recorded host gave it.
+std::wstring cimXmlOf(const ObjectState& state) {
+    const ObjectOrigin origin = state.stored ? ObjectOrigin::Stored : ObjectOrigin::Spawned;
+    if (!state.recordedSystem) return toCimXml(state.instance(), origin);
+    cimxml::CimInstance instance = toCimInstance(state.instance(), origin);
+    instance.systemProperties.clear();
+    for (const auto& [name, value] : *state.recordedSystem) {
+        cimxml::CimProperty property;
+        property.name = name;
+        property.type = value.type() == CimType::Sint32 ? cimxml::CimType::Sint32 : cimxml::CimType::String;
+        property.isArray = value.isArray();
+        property.classOrigin = L"___SYSTEM";
+        property.values = value.toText();
+        instance.systemProperties.push_back(std::move(property));
+    }
+    return cimxml::writeInstance(instance);
+}
+
 }  // namespace
 
 HRESULT TextSource::GetText(LONG, IWbemClassObject* pObj, ULONG uObjTextFormat, IWbemContext*, BSTR* strText) {
@@ -29,8 +47,7 @@ HRESULT TextSource::GetText(LONG, IWbemClassObject* pObj, ULONG uObjTextFormat, 
     if (!object || object->state().isClass) return call.finish(wbem(WBEM_E_INVALID_OBJECT));
     std::wstring text;
     try {
-        const ObjectState& state = object->state();
-        text = toCimXml(state.instance(), state.stored ? ObjectOrigin::Stored : ObjectOrigin::Spawned);
+        text = cimXmlOf(object->state());
     } catch (const std::bad_alloc&) {
         return call.finish(wbem(WBEM_E_OUT_OF_MEMORY));
     } catch (const std::exception&) {

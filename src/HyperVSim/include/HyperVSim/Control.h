@@ -12,6 +12,8 @@
 #include <variant>
 #include <vector>
 
+#include "HyperVSim/Trace.h"
+
 #if defined(_WIN32)
 #define HYPERVSIM_API
 #else
@@ -197,6 +199,22 @@ public:
     // and from then on writes every accepted change before the method call returns. Throws StateFileError.
     static void openStateFile(const std::string& path, StateFileAccess access = StateFileAccess::ReadWrite);
     static void closeStateFile();
+
+    // Traces of WMI calls (docs/traces.md); paths are UTF-8. record() puts a recording WMI locator in the
+    // place of the locator registered now (the system's, or the host's own), which passes every call of the
+    // process on to it and writes each to the trace at `path`, until stopRecording(). Both throw TraceError.
+    static void record(const std::string& path);
+    static void stopRecording();
+    // From now on the host's WMI locator answers every call from the trace at `path` instead of the model, in
+    // order, until stopReplay(). Throws TraceError for a trace that cannot be read.
+    static void replay(const std::string& path);
+    static void stopReplay();
+    // Why a call of the current (or last) replay had no answer: the call, its arguments, its position and the
+    // call the trace holds there. Empty while every call had its answer.
+    static std::wstring replayDiagnostic();
+    // Replays the calls of a trace against the model as it is now (which they change) and lists the calls it
+    // answers differently from the recorded host; GUIDs, the host's name in paths and time stamps may differ.
+    static std::vector<TraceDifference> diffTrace(const std::string& path);
 };
 
 }  // namespace HyperVSim

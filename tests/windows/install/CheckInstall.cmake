@@ -24,6 +24,7 @@ list(SORT installed)
 set(expected
     bin/HyperVSim.dll
     bin/Velmora.dll
+    bin/velmora.exe
     include/HyperVSim/Registration.h
     include/Velmora/HResultError.h
     include/Velmora/Velmora.h

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <thread>
 
+#include "ConsoleText.h"
 #include "ErrorCodes.h"
 #include "Failure.h"
 #include "Terminal.h"
@@ -45,15 +45,12 @@ public:
     void show(const std::string& text) {
         if (!shown_) return;
         const std::size_t width = displayWidth(text);
-        std::fprintf(stderr, "\r%s%s", text.c_str(),
-                     std::string(width < widest_ ? widest_ - width : 0, ' ').c_str());
-        std::fflush(stderr);
+        writeText(Stream::Error, "\r" + text + std::string(width < widest_ ? widest_ - width : 0, ' '));
         widest_ = std::max(widest_, width);
     }
     void clear() {
         if (!shown_ || widest_ == 0) return;
-        std::fprintf(stderr, "\r%s\r", std::string(widest_, ' ').c_str());
-        std::fflush(stderr);
+        writeText(Stream::Error, "\r" + std::string(widest_, ' ') + "\r");
         widest_ = 0;
     }
 

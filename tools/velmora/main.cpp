@@ -2,6 +2,7 @@
 #include <Velmora/HResultError.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "BadInput.h"
 #include "Command.h"
 #include "CommandLine.h"
+#include "ConsoleText.h"
 #include "ErrorCodes.h"
 #include "ExitStatus.h"
 #include "Failure.h"
@@ -139,10 +141,11 @@ int main(int argc, char** argv) {
         return refuseCommandLine(json, e.what());
     }
 
+    const ConsoleColour colour;
     configureLogSink(global.quiet     ? Verbosity::Quiet
                      : global.verbose ? Verbosity::Verbose
                                       : Verbosity::Normal,
-                     standardErrorWantsColour());
+                     colour.on());
     const Command* command = chosen(commands);
     if (command == nullptr)  // CLI11 requires a subcommand; this only guards against a parser change
         return fail(json, exitBadInput, "no command given; see velmora --help");

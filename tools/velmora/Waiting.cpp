@@ -26,6 +26,8 @@ bool reached(Goal goal, const std::optional<int>& state) {
             return !state || state == 3;
         case Goal::Gone:
             return !state;
+        case Goal::AtRest:
+            return !state || !isChangingState(*state);
     }
     return false;
 }
@@ -78,6 +80,8 @@ std::string goalName(Goal goal) {
             return "off";
         case Goal::Gone:
             return "gone";
+        case Goal::AtRest:
+            return "at rest";
     }
     return "";
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -78,7 +79,7 @@ std::string readFile(const std::filesystem::path& file) {
 
 Result runProgram(const std::string& program, const std::vector<std::string>& arguments,
                   const Environment& environment, const std::filesystem::path& directory,
-                  StandardError standardError, const std::string& typed) {
+                  StandardError standardError, const std::string& typed, const std::string& interruptAt) {
     // Output goes to files rather than pipes: nothing can block however much the command prints.
     const auto outFile = directory / ".stdout";
     const auto errFile = directory / ".stderr";
@@ -113,7 +114,17 @@ Result runProgram(const std::string& program, const std::vector<std::string>& ar
     pid_t pid = 0;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPointers.data(), envPointers.data()) == 0) {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        bool ended = false;
+        // The command flushes each piece of its output at once: the file shows how far it has come.
+        for (int tries = 0; !interruptAt.empty() && !ended && tries < 3000; ++tries) {
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+            if (!ended && readFile(outFile).find(interruptAt) != std::string::npos) {
+                kill(pid, SIGINT);
+                break;
+            }
+            if (!ended) usleep(10000);
+        }
+        while (!ended && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     }
@@ -147,6 +158,12 @@ Result CommandTest::run(std::vector<std::string> arguments, const Environment& e
                         const std::string& typed) {
     arguments.insert(arguments.begin(), {"--state", state().string()});
     return runProgram(VELMORA_COMMAND, arguments, environment(extra), directory_, standardError, typed);
+}
+
+Result CommandTest::runInterrupted(std::vector<std::string> arguments, const std::string& interruptAt) {
+    arguments.insert(arguments.begin(), {"--state", state().string()});
+    return runProgram(VELMORA_COMMAND, arguments, environment({}), directory_, StandardError::File, {},
+                      interruptAt);
 }
 
 Result CommandTest::runWithoutState(const std::vector<std::string>& arguments, const Environment& extra) {

@@ -29,9 +29,11 @@ using Environment = std::map<std::string, std::optional<std::string>>;
 // `typed` is what the operator types there; Result::err then holds everything the terminal showed.
 enum class StandardError { File, Terminal, Console };
 
+// With `interruptAt`, the command gets SIGINT (Ctrl+C) once its standard output holds that text.
 Result runProgram(const std::string& program, const std::vector<std::string>& arguments,
                   const Environment& environment, const std::filesystem::path& directory,
-                  StandardError standardError = StandardError::File, const std::string& typed = {});
+                  StandardError standardError = StandardError::File, const std::string& typed = {},
+                  const std::string& interruptAt = {});
 
 std::string readFile(const std::filesystem::path& file);
 
@@ -46,6 +48,8 @@ protected:
     Result run(std::vector<std::string> arguments, const Environment& extra = {},
                StandardError standardError = StandardError::File, const std::string& typed = {});
     Result runWithoutState(const std::vector<std::string>& arguments, const Environment& extra = {});
+    // run(), with Ctrl+C once standard output holds `interruptAt`.
+    Result runInterrupted(std::vector<std::string> arguments, const std::string& interruptAt);
 
     std::string masked(std::string text) const;
     static std::string expected(const std::string& name);

@@ -1,6 +1,6 @@
 #include "Command.h"
 
-#include "SimulatedHost.h"
+#include "Host.h"
 
 namespace VelmoraCommand {
 

@@ -14,14 +14,15 @@ struct GlobalOptions {
     bool json = false;
     bool quiet = false;
     bool verbose = false;
-    std::string state;  // the simulated host's state file; empty for the default location
+    std::string state;           // the simulated host's state file; empty for the default location
+    bool simulatedHost = false;  // on Windows: HyperVSim.dll's simulated host in place of Hyper-V, for tests
 };
 
 enum class HostUse {
     None,     // the command does not touch the host
     Reads,    // it only reads the host
     Changes,  // it changes the host
-    Own,      // it sets up its host itself
+    Own,      // it sets up its host itself (the tour)
 };
 
 struct Command {
@@ -39,6 +40,7 @@ Command addDisksCommand(CLI::App& parent);
 Command addStartCommand(CLI::App& parent);
 Command addStopCommand(CLI::App& parent);
 Command addDeleteCommand(CLI::App& parent);
+Command addTourCommand(CLI::App& parent);
 Command addHelpCommand(CLI::App& parent);
 
 // A subcommand's help: `details` (may be empty) under the options, then an example.

@@ -65,9 +65,12 @@ std::optional<std::string> unknownCommand(const std::vector<std::string>& argume
         const std::string& argument = arguments[i];
         if (argument == "--") break;
         if (argument.size() > 1 && argument.front() == '-') {
-            const auto* option = findOption(current, argument);
+            const auto* option = findOption(current, argument.substr(0, argument.find('=')));
+            // Whether what follows an unknown option is its value or a command cannot be told: CLI11 names the
+            // option.
+            if (option == nullptr) break;
             // The option's value is no command: skip it, unless it came attached with '='.
-            if (option != nullptr && option->get_expected_min() > 0 && argument.find('=') == std::string::npos) ++i;
+            if (option->get_expected_min() > 0 && argument.find('=') == std::string::npos) ++i;
             continue;
         }
         const auto subcommands = current->get_subcommands([](CLI::App*) { return true; });

@@ -54,7 +54,7 @@ int reset(const GlobalOptions& global, const ResetOptions& options) {
 
 }  // namespace
 
-std::vector<Command> addHostCommands(CLI::App& parent) {
+std::vector<Command> addSimulatedHostCommands(CLI::App& parent) {
     auto* host = parent.add_subcommand("host", "Show, reset or change the simulated Hyper-V host");
     host->require_subcommand(1);
     describe(*host, stateFileText, "velmora host show");

@@ -1,9 +1,7 @@
 #include "LogSink.h"
 
-#include <cstdio>
-#include <cstdlib>
-
-#include "Terminal.h"
+#include "ConsoleText.h"
+#include "Text.h"
 
 namespace VelmoraCommand {
 namespace {
@@ -56,27 +54,21 @@ std::string levelName(Velmora::LoggingLevel level) {
     return "level " + std::to_string(static_cast<int>(level));
 }
 
-std::string formatLogLine(Velmora::LoggingLevel level, const char* line, bool colour) {
+std::string formatLogLine(Velmora::LoggingLevel level, const std::string& line, bool colour) {
     const std::string name = levelName(level);
     const char* colourCode = colourOf(level);
     std::string text = colour && *colourCode != '\0' ? std::string(colourCode) + name + "\033[0m" : name;
-    return text + ": " + (line != nullptr ? line : "") + "\n";
+    return text + ": " + line + "\n";
 }
 
 void logSink(Velmora::LoggingLevel level, const char* line) {
-    lines.push_back({level, line != nullptr ? line : ""});
+    lines.push_back({level, line != nullptr ? fromLibraryText(line) : ""});
     if (!shown(level)) return;
-    std::fputs(formatLogLine(level, line, currentColour).c_str(), stderr);
-    std::fflush(stderr);
+    writeText(Stream::Error, formatLogLine(level, lines.back().text, currentColour));
 }
 
 const std::vector<LogLine>& loggedLines() {
     return lines;
-}
-
-bool standardErrorWantsColour() {
-    const char* noColour = std::getenv("NO_COLOR");
-    return isTerminal(Stream::Error) && (noColour == nullptr || *noColour == '\0');
 }
 
 }  // namespace VelmoraCommand

@@ -28,16 +28,13 @@ struct LogLine {
     std::string text;
 };
 
-// Every line the sink received, in order.
+// Every line the sink received, in order, in UTF-8.
 const std::vector<LogLine>& loggedLines();
 
 // "info", "warning", "error"
 std::string levelName(Velmora::LoggingLevel level);
 
 // "error: text", with the level name coloured when `colour` is set.
-std::string formatLogLine(Velmora::LoggingLevel level, const char* line, bool colour);
-
-// Colour only for a terminal, and never when NO_COLOR is set (https://no-color.org).
-bool standardErrorWantsColour();
+std::string formatLogLine(Velmora::LoggingLevel level, const std::string& line, bool colour);
 
 }  // namespace VelmoraCommand

@@ -1,15 +1,12 @@
 #include "Output.h"
 
-#include <cstdio>
-
+#include "ConsoleText.h"
 #include "LogSink.h"
 
 namespace VelmoraCommand {
 
 void printText(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    // Flushed at once so that results and the log lines on standard error appear in the order they happened.
-    std::fflush(stdout);
+    writeText(Stream::Output, text);
 }
 
 void printJson(const nlohmann::json& document) {
@@ -19,9 +16,7 @@ void printJson(const nlohmann::json& document) {
 
 void printError(std::string_view message) {
     while (!message.empty() && message.back() == '\n') message.remove_suffix(1);
-    std::fflush(stdout);
-    std::fprintf(stderr, "velmora: %.*s\n", static_cast<int>(message.size()), message.data());
-    std::fflush(stderr);
+    writeText(Stream::Error, "velmora: " + std::string(message) + "\n");
 }
 
 nlohmann::json failureDocument(const std::string& reason, const nlohmann::json& details) {

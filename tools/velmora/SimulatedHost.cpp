@@ -1,13 +1,14 @@
-#include "SimulatedHost.h"
-
+// Off Windows: the simulated Hyper-V host of the platform stand-in, kept in a state file.
+#include "Host.h"
 #include "HostState.h"
+#include "HostView.h"
 #include "StateLocation.h"
 #include "Validators.h"
 
 namespace VelmoraCommand {
 
-std::vector<Command> addHostCommands(CLI::App& parent);
-Command addTourCommand(CLI::App& parent);
+// velmora host show, reset, checkpoint and default-template (HostCommands.cpp).
+std::vector<Command> addSimulatedHostCommands(CLI::App& parent);
 
 namespace {
 
@@ -15,9 +16,26 @@ std::filesystem::path stateFile(const GlobalOptions& global) {
     return global.state.empty() ? defaultStatePath() : std::filesystem::path(global.state);
 }
 
+class SimulatedTourHost : public TourHost {
+public:
+    SimulatedTourHost(std::filesystem::path stateFile, bool own) : stateFile_(std::move(stateFile)), own_(own) {}
+
+    std::string where() const override { return "the simulated\nHyper-V host in " + stateFile_.string(); }
+    nlohmann::json description() const override { return {{"state", stateFile_.string()}}; }
+    bool ownedByTheTour() const override { return own_; }
+    std::optional<Picture> picture() const override {
+        const HostSnapshot host = takeHostSnapshot();
+        return Picture{hostText(host, ""), hostJson(host)};
+    }
+
+private:
+    std::filesystem::path stateFile_;
+    bool own_;
+};
+
 }  // namespace
 
-void addSimulatedHostOption(CLI::App& app, GlobalOptions& global) {
+void addHostOptions(CLI::App& app, GlobalOptions& global) {
     app.add_option("--state", global.state,
                    "State file of the simulated host (default: $XDG_STATE_HOME/velmora/host.json, or\n"
                    "~/.local/state/velmora/host.json); FILE.lock beside it is its lock")
@@ -25,9 +43,12 @@ void addSimulatedHostOption(CLI::App& app, GlobalOptions& global) {
         ->check(notEmptyValidator("the state file's name"));
 }
 
-void addSimulatedHostCommands(CLI::App& app, std::vector<Command>& commands) {
-    for (auto& command : addHostCommands(app)) commands.push_back(std::move(command));
-    commands.push_back(addTourCommand(app));
+void addHostCommands(CLI::App& app, std::vector<Command>& commands) {
+    for (auto& command : addSimulatedHostCommands(app)) commands.push_back(std::move(command));
+}
+
+std::unique_ptr<WmiStandIn> installWmiStandIn(const GlobalOptions&) {
+    return nullptr;
 }
 
 void prepareHost(HostUse use, const GlobalOptions& global) {
@@ -37,6 +58,18 @@ void prepareHost(HostUse use, const GlobalOptions& global) {
 
 const char* stateOptionNote() {
     return ", --state FILE";
+}
+
+const char* tourHostNote() {
+    return "\nThe host lives in a temporary state file that is removed afterwards, or in the --state file,\n"
+           "used as it is (the machine is then named velmora-tour- and six letters or digits).";
+}
+
+std::unique_ptr<TourHost> openTourHost(const GlobalOptions& global, const std::filesystem::path& scratch) {
+    const bool own = global.state.empty();
+    const auto file = own ? scratch / "host.json" : std::filesystem::path(global.state);
+    openHostState(file, StateUse::Change);
+    return std::make_unique<SimulatedTourHost>(file, own);
 }
 
 }  // namespace VelmoraCommand

@@ -1,7 +1,6 @@
 #include "TemporaryDirectory.h"
 
 #include <random>
-#include <system_error>
 
 namespace VelmoraCommand {
 
@@ -27,9 +26,16 @@ TemporaryDirectory::TemporaryDirectory() {
                                             std::make_error_code(std::errc::file_exists));
 }
 
+std::error_code TemporaryDirectory::remove() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+    removed_ = !error;
+    return error;
+}
+
 TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code ignored;  // a directory someone else removed is no reason to fail the tour
-    std::filesystem::remove_all(path_, ignored);
+    // Only on a way out that did not remove it (an exception): there is nobody left to tell.
+    if (!removed_) remove();
 }
 
 }  // namespace VelmoraCommand

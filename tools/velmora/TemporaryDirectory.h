@@ -1,7 +1,9 @@
-// A directory of the tour's own under the system's temporary directory, removed with everything in it.
+// A directory of the tour's own under the system's temporary directory ("velmora-tour-" and six letters or
+// digits), removed with everything in it.
 #pragma once
 
 #include <filesystem>
+#include <system_error>
 
 namespace VelmoraCommand {
 
@@ -14,8 +16,12 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
+    // Removes it now, saying why when it cannot; otherwise it goes when the object does.
+    std::error_code remove();
+
 private:
     std::filesystem::path path_;
+    bool removed_ = false;
 };
 
 }  // namespace VelmoraCommand

@@ -2,6 +2,7 @@
 // standard stream is a terminal, a yes/no question to the operator, and Ctrl+C noticed rather than fatal.
 #pragma once
 
+#include <csignal>
 #include <string>
 
 namespace VelmoraCommand {
@@ -14,7 +15,8 @@ bool isTerminal(Stream stream);
 bool confirm(const std::string& question);
 
 // While an Interruption lives, Ctrl+C sets a flag instead of ending the process, so that a wait can stop and
-// say where things stand. The previous handling comes back when it ends.
+// say where things stand. The previous handling comes back when it ends. Interruptions nest: an inner one (a
+// wait within the tour) shares the outer one's flag, so that a Ctrl+C before it began is not forgotten.
 class Interruption {
 public:
     Interruption();
@@ -23,9 +25,11 @@ public:
     Interruption& operator=(const Interruption&) = delete;
 
     static bool requested();
+    // The Ctrl+C so far has been acted upon (the tour is cleaning up): only a later one is requested() again.
+    static void acknowledge();
 
 private:
-    void (*previous_)(int);
+    void (*previous_)(int) = SIG_DFL;
 };
 
 }  // namespace VelmoraCommand

@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "BadInput.h"
 
 namespace VelmoraCommand {
@@ -131,6 +135,19 @@ std::string narrow(std::wstring_view wide) {
         encode(value, out);
     }
     return out;
+}
+
+std::string fromLibraryText(const char* line) {
+#if defined(_WIN32)
+    const int size = MultiByteToWideChar(CP_ACP, 0, line, -1, nullptr, 0);
+    if (size <= 1) return {};
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, line, -1, wide.data(), size);
+    wide.pop_back();  // the terminating null
+    return narrow(wide);
+#else
+    return line;
+#endif
 }
 
 std::wstring foldCase(std::wstring_view text) {

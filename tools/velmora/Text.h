@@ -17,6 +17,10 @@ std::wstring widenArgument(std::string_view utf8, std::string_view what);
 // Lone surrogates and values beyond U+10FFFF become U+FFFD, so that the output is always valid UTF-8.
 std::string narrow(std::wstring_view wide);
 
+// A line of the library's log as UTF-8. The library writes its lines in the ANSI code page on Windows (a
+// character the code page lacks has become '?' there already) and in UTF-8 elsewhere.
+std::string fromLibraryText(const char* line);
+
 // Folds the letters of ASCII and Latin-1 to lower case, for names that compare without regard to case.
 std::wstring foldCase(std::wstring_view text);
 

@@ -23,14 +23,15 @@ std::string indented(const std::string& text, const std::string& prefix) {
 
 }  // namespace
 
-void TourNarration::introduce(const std::string& text, const std::string& stateFile) {
-    document_["state"] = stateFile;
+void TourNarration::introduce(const std::string& text, const nlohmann::json& host) {
+    document_.update(host);
     if (!json_) printText(text + "\n");
 }
 
 void TourNarration::step(const std::string& does, const std::string& function) {
     nlohmann::json entry = {{"step", steps_.size() + 1}, {"does", does}};
     if (!function.empty()) entry["function"] = function;
+    if (cleaningUp_) entry["cleanup"] = true;
     steps_.push_back(entry);
     if (!json_)
         printText("\n" + std::to_string(steps_.size()) + ". " + does +
@@ -49,9 +50,18 @@ void TourNarration::outcome(bool ok, const std::string& text, const nlohmann::js
     printText(out);
 }
 
-void TourNarration::showHost(const HostSnapshot& host) {
-    steps_.back()["hostAfter"] = hostJson(host);
-    if (!json_) printText("\n" + indent + "The host now:\n" + hostText(host, indent + "  "));
+void TourNarration::showHost(const TourHost::Picture& host) {
+    steps_.back()["hostAfter"] = host.json;
+    if (!json_) printText("\n" + indent + "The host now:\n" + indented(host.text, indent + "  "));
+}
+
+void TourNarration::cleaningUp(const std::string& text) {
+    cleaningUp_ = true;
+    if (!json_) printText("\n" + text + "\n");
+}
+
+void TourNarration::machine(const nlohmann::json& machine) {
+    document_["machine"] = machine;
 }
 
 void TourNarration::finish(bool ok, const std::string& text, const std::string& reason) {

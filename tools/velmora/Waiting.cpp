@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <thread>
 
+#include "ConsoleText.h"
 #include "ErrorCodes.h"
 #include "Failure.h"
 #include "Terminal.h"
@@ -26,6 +26,8 @@ bool reached(Goal goal, const std::optional<int>& state) {
             return !state || state == 3;
         case Goal::Gone:
             return !state;
+        case Goal::AtRest:
+            return !state || !isChangingState(*state);
     }
     return false;
 }
@@ -45,15 +47,12 @@ public:
     void show(const std::string& text) {
         if (!shown_) return;
         const std::size_t width = displayWidth(text);
-        std::fprintf(stderr, "\r%s%s", text.c_str(),
-                     std::string(width < widest_ ? widest_ - width : 0, ' ').c_str());
-        std::fflush(stderr);
+        writeText(Stream::Error, "\r" + text + std::string(width < widest_ ? widest_ - width : 0, ' '));
         widest_ = std::max(widest_, width);
     }
     void clear() {
         if (!shown_ || widest_ == 0) return;
-        std::fprintf(stderr, "\r%s\r", std::string(widest_, ' ').c_str());
-        std::fflush(stderr);
+        writeText(Stream::Error, "\r" + std::string(widest_, ' ') + "\r");
         widest_ = 0;
     }
 
@@ -81,6 +80,8 @@ std::string goalName(Goal goal) {
             return "off";
         case Goal::Gone:
             return "gone";
+        case Goal::AtRest:
+            return "at rest";
     }
     return "";
 }

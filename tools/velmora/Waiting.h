@@ -11,7 +11,12 @@
 
 namespace VelmoraCommand {
 
-enum class Goal { Running, Off, Gone };
+enum class Goal {
+    Running,
+    Off,
+    Gone,
+    AtRest,  // in no state change: Hyper-V refuses a new request while one is under way
+};
 
 struct WaitOutcome {
     bool reached = false;

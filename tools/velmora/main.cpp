@@ -2,6 +2,7 @@
 #include <Velmora/HResultError.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -10,12 +11,13 @@
 #include "BadInput.h"
 #include "Command.h"
 #include "CommandLine.h"
+#include "ConsoleText.h"
 #include "ErrorCodes.h"
 #include "ExitStatus.h"
 #include "Failure.h"
+#include "Host.h"
 #include "LogSink.h"
 #include "Output.h"
-#include "SimulatedHost.h"
 
 using namespace VelmoraCommand;
 
@@ -65,6 +67,8 @@ std::string hresultText(std::int32_t hr) {
 
 int run(const Command& command, const GlobalOptions& global) {
     try {
+        // Before anything reaches COM, and until the command is done with the host.
+        const auto standIn = command.host == HostUse::None ? nullptr : installWmiStandIn(global);
         prepareHost(command.host, global);
         return command.run(global);
     } catch (const BadInput& e) {
@@ -113,14 +117,15 @@ int main(int argc, char** argv) {
     auto* verbose = app.add_flag("-v,--verbose", global.verbose, "Show every log line of the library, info too");
     quiet->excludes(verbose);
     app.set_version_flag("--version", "velmora " VELMORA_VERSION, "Print the version and exit");
-    addSimulatedHostOption(app, global);
+    addHostOptions(app, global);
     app.require_subcommand(1);
     app.fallthrough();
 
     std::vector<Command> commands{addListCommand(app),   addSwitchesCommand(app), addMemoryCommand(app),
                                   addCreateCommand(app), addDisksCommand(app),    addStartCommand(app),
                                   addStopCommand(app),   addDeleteCommand(app)};
-    addSimulatedHostCommands(app, commands);
+    addHostCommands(app, commands);
+    commands.push_back(addTourCommand(app));
     commands.push_back(addHelpCommand(app));
     app.footer(footer());
 
@@ -139,10 +144,11 @@ int main(int argc, char** argv) {
         return refuseCommandLine(json, e.what());
     }
 
+    const ConsoleColour colour;
     configureLogSink(global.quiet     ? Verbosity::Quiet
                      : global.verbose ? Verbosity::Verbose
                                       : Verbosity::Normal,
-                     standardErrorWantsColour());
+                     colour.on());
     const Command* command = chosen(commands);
     if (command == nullptr)  // CLI11 requires a subcommand; this only guards against a parser change
         return fail(json, exitBadInput, "no command given; see velmora --help");

@@ -1,6 +1,7 @@
 # cmake -P script: installs the Windows build into a scratch prefix, checks that it holds exactly what a
 # Windows host application needs, builds a project for the MSVC ABI against the installed package (which must
-# hand it Velmora.lib) and runs that project's program under Wine against the installed HyperVSim.dll.
+# hand it Velmora.lib) and runs that project's program under Wine against the installed HyperVSim.dll, as it
+# runs the installed velmora.exe.
 foreach(variable BUILD_DIR WORK_DIR CONSUMER_DIR CALLER_DIR SHIM_DIR KERNEL32_LIBRARY WINE GENERATOR)
     if(NOT DEFINED ${variable} OR "${${variable}}" STREQUAL "")
         message(FATAL_ERROR "CheckInstall.cmake needs -D${variable}=...")
@@ -24,6 +25,7 @@ list(SORT installed)
 set(expected
     bin/HyperVSim.dll
     bin/Velmora.dll
+    bin/velmora.exe
     include/HyperVSim/Registration.h
     include/Velmora/HResultError.h
     include/Velmora/Velmora.h
@@ -55,4 +57,11 @@ run_step("Building the MSVC-ABI consumer" ${CMAKE_COMMAND} --build ${build})
 string(REPLACE "/" "\\" windowsBin "Z:${prefix}/bin")
 run_step("Running the MSVC-ABI consumer against the installed HyperVSim.dll"
          ${CMAKE_COMMAND} -E env "WINEPATH=${windowsBin}" ${WINE} ${build}/caller.exe simulated-host)
-message(STATUS "Installed ${prefix}; the MSVC-ABI consumer linked ${importLibrary} and passed")
+# velmora.exe finds Velmora.dll, and HyperVSim.dll for --simulated-host, beside itself.
+execute_process(COMMAND ${WINE} ${prefix}/bin/velmora.exe --simulated-host switches RESULT_VARIABLE result
+                OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0 OR NOT output MATCHES "^Default Switch +[^\n]+\r?\nExternal Switch ")
+    message(FATAL_ERROR "The installed velmora.exe listed no switches of the installed HyperVSim.dll (${result}):\n"
+                        "${output}")
+endif()
+message(STATUS "Installed ${prefix}; the MSVC-ABI consumer linked ${importLibrary} and passed; velmora.exe ran")

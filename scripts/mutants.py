@@ -170,9 +170,19 @@ def all_mutants(compiled: set) -> list:
             mask = "".join(code_mask(text))
             offset = 0
             last_code = ";"  # the last code character before this line: does a statement start here?
+            windows_only = []  # per open #if: is this branch compiled for Windows only?
             for number, line in enumerate(text.splitlines(keepends=True), start=1):
                 lmask = mask[offset : offset + len(line)]
                 offset += len(line)
+                directive = line.strip()
+                if directive.startswith("#if"):
+                    windows_only.append(bool(re.match(r"#\s*if(def\s+_WIN32|\s+defined\(_WIN32\))", directive)))
+                elif directive.startswith("#else") and windows_only:
+                    windows_only[-1] = False
+                elif directive.startswith("#endif") and windows_only:
+                    windows_only.pop()
+                if any(windows_only):
+                    continue
                 seen = {}
                 starts_statement = last_code in ";{}:"
                 code = [ch for ch, kind in zip(line, lmask) if kind in ("c", "s") and not ch.isspace()]

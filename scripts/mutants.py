@@ -12,7 +12,8 @@ Each mutant is one simple fault put into one line of src/Velmora or src/HyperVSi
 
 Mutants are named by a hash of their file, operator, the line's text and which of the operator's places in the
 line it is; line numbers take no part, so an edit elsewhere in a file does not change the name of a mutant.
-The sample is the N names that sort first after mixing in the seed: the same sources give the same sample.
+The sample is every mutant whose name, mixed with the seed, hashes below a share (6 % by default): the same
+lines give the same sample, and an edit of one line changes only that line's part of it.
 
 For each mutant of the sample: write the faulty line, build (build/mutants, the default preset's settings),
 run ctest (stopping at the first failure), put the line back. A mutant is caught when the build succeeds and a
@@ -40,7 +41,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 SCOPES = [ROOT / "src" / "Velmora", ROOT / "src" / "HyperVSim" / "hyperv"]
-DEFAULT_SAMPLE = 80
+DEFAULT_PERCENT = 6.0
 DEFAULT_SEED = "velmora"
 
 
@@ -199,11 +200,16 @@ def all_mutants(compiled: set) -> list:
     return mutants
 
 
-def sample(mutants: list, size: int, seed: str) -> list:
-    def rank(m: Mutant) -> str:
-        return hashlib.sha1((seed + m.ident).encode()).hexdigest()
+def sample(mutants: list, percent: float, seed: str) -> list:
+    """Each mutant is in the sample when its name, mixed with the seed, hashes below the share: whether one
+    mutant is in does not depend on the others, so new or changed lines elsewhere leave the rest of the sample as
+    it was."""
 
-    chosen = sorted(mutants, key=rank)[:size]
+    def in_sample(m: Mutant) -> bool:
+        rank = int(hashlib.sha1((seed + m.ident).encode()).hexdigest()[:8], 16)
+        return rank < percent / 100 * 0x100000000
+
+    chosen = [m for m in mutants if in_sample(m)]
     return sorted(chosen, key=lambda m: (str(m.path), m.line, m.ident))
 
 
@@ -307,7 +313,7 @@ def report(chosen: list, results: dict) -> int:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--sample", type=int, default=DEFAULT_SAMPLE, help="mutants in the sample")
+    parser.add_argument("--percent", type=float, default=DEFAULT_PERCENT, help="share of all mutants sampled")
     parser.add_argument("--seed", default=DEFAULT_SEED, help="mixed into the choice of the sample")
     parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "mutants")
     parser.add_argument("--list", action="store_true", help="print the sample and stop")
@@ -321,7 +327,7 @@ def main() -> int:
     ws = Workspace(args.build_dir, args.test_timeout, args.exclude)
     ws.configure()
     everything = all_mutants(ws.compiled_sources())
-    chosen = sample(everything, args.sample, args.seed)
+    chosen = sample(everything, args.percent, args.seed)
     if args.only:
         chosen = [m for m in everything if m.ident in set(args.only)]
     results_path = args.build_dir / "results.jsonl"

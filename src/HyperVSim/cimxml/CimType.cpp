@@ -1,4 +1,4 @@
-#include "CimXml.h"
+#include "CimType.h"
 
 #include <array>
 #include <stdexcept>
@@ -6,10 +6,10 @@
 
 #include "Text.h"
 
-namespace HyperVSim::cimxml {
+namespace HyperVSim {
 namespace {
 
-constexpr std::array<std::pair<CimType, std::wstring_view>, 14> kTypeNames{{
+constexpr std::array<std::pair<CimType, std::wstring_view>, 15> typeNames{{
     {CimType::String, L"string"},
     {CimType::Boolean, L"boolean"},
     {CimType::Uint8, L"uint8"},
@@ -23,29 +23,23 @@ constexpr std::array<std::pair<CimType, std::wstring_view>, 14> kTypeNames{{
     {CimType::Real32, L"real32"},
     {CimType::Real64, L"real64"},
     {CimType::Datetime, L"datetime"},
+    {CimType::Reference, L"ref"},
     {CimType::Char16, L"char16"},
 }};
 
 }  // namespace
 
-std::optional<CimType> parseCimTypeName(std::wstring_view name) {
-    // WMI itself treats CIM names without regard to case, so "String" from a hand-built document is accepted.
-    for (const auto& [type, typeName] : kTypeNames) {
-        if (equalsIgnoringCase(name, typeName)) return type;
-    }
-    return std::nullopt;
-}
-
-CimType cimTypeFromName(std::wstring_view name) {
-    if (auto type = parseCimTypeName(name)) return *type;
-    throw std::invalid_argument("unknown CIM type name");
-}
-
 std::wstring_view cimTypeName(CimType type) {
-    for (const auto& [candidate, typeName] : kTypeNames) {
-        if (candidate == type) return typeName;
-    }
+    for (const auto& [candidate, name] : typeNames)
+        if (candidate == type) return name;
     throw std::invalid_argument("CIM type out of range");
 }
 
-}  // namespace HyperVSim::cimxml
+std::optional<CimType> cimTypeFromName(std::wstring_view name) {
+    for (const auto& [type, typeName] : typeNames)
+        if (cimxml::equalsIgnoringCase(name, typeName)) return type;
+    if (cimxml::equalsIgnoringCase(name, L"reference")) return CimType::Reference;
+    return std::nullopt;
+}
+
+}  // namespace HyperVSim

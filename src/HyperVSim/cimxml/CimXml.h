@@ -5,26 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#include "CimType.h"
+
 // CIM-XML text of WMI objects (the INSTANCE form of the CIM DTD 2.0), on a plain data structure so that the COM
 // objects of the simulated host stay out of it.
 namespace HyperVSim::cimxml {
-
-enum class CimType {
-    String,
-    Boolean,
-    Uint8,
-    Sint8,
-    Uint16,
-    Sint16,
-    Uint32,
-    Sint32,
-    Uint64,
-    Sint64,
-    Real32,
-    Real64,
-    Datetime,
-    Char16
-};
 
 struct CimProperty {
     std::wstring name;
@@ -48,7 +33,8 @@ struct CimInstance {
 
 // System properties first, in the order given, then the properties sorted by name without regard to case.
 // Throws std::invalid_argument for an instance that has no text form: an empty class or property name, a scalar
-// without exactly one value, or a boolean that is neither TRUE nor FALSE.
+// without exactly one value, a boolean that is neither TRUE nor FALSE, or a reference (which CIM-XML
+// writes as a string holding the path).
 std::wstring writeInstance(const CimInstance& instance);
 
 struct ReadResult {
@@ -59,11 +45,5 @@ struct ReadResult {
 // Reads both what writeInstance produces and the minimal form clients build by hand (no CLASSORIGIN, no system
 // properties). The text comes from callers: no DOCTYPE is accepted and nothing external is ever loaded.
 ReadResult readInstance(std::wstring_view text);
-
-// CIM type names as the DTD spells them ("string", "uint16", "datetime", ...). cimTypeFromName throws
-// std::invalid_argument for a name that is not one of them; parseCimTypeName reports it as nullopt instead.
-std::optional<CimType> parseCimTypeName(std::wstring_view name);
-CimType cimTypeFromName(std::wstring_view name);
-std::wstring_view cimTypeName(CimType type);
 
 }  // namespace HyperVSim::cimxml

@@ -57,8 +57,10 @@ CimProperty readProperty(const XmlElement& element) {
     if (!name || name->empty()) throw ReadError(element.name + " without NAME");
     const std::string* typeName = element.attribute("TYPE");
     if (!typeName) throw ReadError("property " + quoted(*name) + " without TYPE");
-    const auto type = parseCimTypeName(fromUtf8(*typeName));
-    if (!type) throw ReadError("property " + quoted(*name) + " has unknown TYPE " + quoted(*typeName));
+    // A reference property has an element of its own (PROPERTY.REFERENCE), never a TYPE name.
+    const auto type = cimTypeFromName(fromUtf8(*typeName));
+    if (!type || *type == CimType::Reference)
+        throw ReadError("property " + quoted(*name) + " has unknown TYPE " + quoted(*typeName));
 
     CimProperty property;
     property.name = fromUtf8(*name);

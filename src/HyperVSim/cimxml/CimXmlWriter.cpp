@@ -27,6 +27,7 @@ void writeValue(XmlWriter& xml, const CimProperty& property, const std::wstring&
 
 void writeProperty(XmlWriter& xml, const CimProperty& property) {
     if (property.name.empty()) throw std::invalid_argument("property without a name");
+    if (property.type == CimType::Reference) throw std::invalid_argument("CIM-XML has no reference TYPE");
     if (!property.isArray && property.values && property.values->size() != 1) {
         throw std::invalid_argument("scalar property must hold exactly one value");
     }

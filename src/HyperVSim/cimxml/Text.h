@@ -3,13 +3,13 @@
 #include <string>
 #include <string_view>
 
+#include "Common/Utf8.h"
+
 // Text helpers shared by the reader and the writer: UTF-8 at the XML boundary, wide strings everywhere else.
 namespace HyperVSim::cimxml {
 
-// Code points that cannot be encoded (lone surrogates, values above U+10FFFF) become U+FFFD.
-std::string toUtf8(std::wstring_view text);
-// Malformed, overlong or truncated sequences become U+FFFD, one per offending sequence.
-std::wstring fromUtf8(std::string_view text);
+using Common::fromUtf8;
+using Common::toUtf8;
 
 // Characters XML 1.0 cannot carry at all (most C0 controls, U+FFFE, U+FFFF) become U+FFFD, so that whatever a
 // property holds still gives a well-formed document.

@@ -9,45 +9,7 @@ namespace {
 
 constexpr const wchar_t* systemOrigin = L"___SYSTEM";
 
-// CIM-XML has no reference type for plain properties: Hyper-V writes its path-valued properties as strings,
-// and references of associations are never sent as embedded instances.
-cimxml::CimType xmlType(CimType type) {
-    switch (type) {
-        case CimType::String:
-            return cimxml::CimType::String;
-        case CimType::Boolean:
-            return cimxml::CimType::Boolean;
-        case CimType::Uint8:
-            return cimxml::CimType::Uint8;
-        case CimType::Sint8:
-            return cimxml::CimType::Sint8;
-        case CimType::Uint16:
-            return cimxml::CimType::Uint16;
-        case CimType::Sint16:
-            return cimxml::CimType::Sint16;
-        case CimType::Uint32:
-            return cimxml::CimType::Uint32;
-        case CimType::Sint32:
-            return cimxml::CimType::Sint32;
-        case CimType::Uint64:
-            return cimxml::CimType::Uint64;
-        case CimType::Sint64:
-            return cimxml::CimType::Sint64;
-        case CimType::Real32:
-            return cimxml::CimType::Real32;
-        case CimType::Real64:
-            return cimxml::CimType::Real64;
-        case CimType::Datetime:
-            return cimxml::CimType::Datetime;
-        case CimType::Reference:
-            return cimxml::CimType::String;
-        case CimType::Char16:
-            return cimxml::CimType::Char16;
-    }
-    return cimxml::CimType::String;
-}
-
-cimxml::CimProperty systemProperty(const wchar_t* name, cimxml::CimType type, std::optional<std::wstring> value) {
+cimxml::CimProperty systemProperty(const wchar_t* name, CimType type, std::optional<std::wstring> value) {
     cimxml::CimProperty property;
     property.name = name;
     property.type = type;
@@ -66,25 +28,25 @@ std::vector<cimxml::CimProperty> systemProperties(const Instance& instance, Obje
     const bool located = origin == ObjectOrigin::Stored && instance.hasKeys();
     std::vector<cimxml::CimProperty> result;
     result.push_back(
-        systemProperty(L"__PATH", cimxml::CimType::String, located ? nonEmpty(instance.fullPath()) : std::nullopt));
+        systemProperty(L"__PATH", CimType::String, located ? nonEmpty(instance.fullPath()) : std::nullopt));
     result.push_back(
-        systemProperty(L"__NAMESPACE", cimxml::CimType::String,
+        systemProperty(L"__NAMESPACE", CimType::String,
                        located ? std::optional<std::wstring>(L"root\\virtualization\\v2") : std::nullopt));
-    result.push_back(systemProperty(L"__SERVER", cimxml::CimType::String,
+    result.push_back(systemProperty(L"__SERVER", CimType::String,
                                     located ? std::optional<std::wstring>(hostName) : std::nullopt));
 
-    cimxml::CimProperty derivation = systemProperty(L"__DERIVATION", cimxml::CimType::String, std::nullopt);
+    cimxml::CimProperty derivation = systemProperty(L"__DERIVATION", CimType::String, std::nullopt);
     derivation.isArray = true;
     derivation.values = definition.derivation;
     result.push_back(std::move(derivation));
 
-    result.push_back(systemProperty(L"__PROPERTY_COUNT", cimxml::CimType::Sint32,
-                                    std::to_wstring(definition.properties.size())));
-    result.push_back(systemProperty(L"__RELPATH", cimxml::CimType::String, nonEmpty(instance.relativePath())));
-    result.push_back(systemProperty(L"__DYNASTY", cimxml::CimType::String, definition.dynasty()));
-    result.push_back(systemProperty(L"__SUPERCLASS", cimxml::CimType::String, nonEmpty(definition.superclass)));
-    result.push_back(systemProperty(L"__CLASS", cimxml::CimType::String, definition.name));
-    result.push_back(systemProperty(L"__GENUS", cimxml::CimType::Sint32, L"2"));
+    result.push_back(
+        systemProperty(L"__PROPERTY_COUNT", CimType::Sint32, std::to_wstring(definition.properties.size())));
+    result.push_back(systemProperty(L"__RELPATH", CimType::String, nonEmpty(instance.relativePath())));
+    result.push_back(systemProperty(L"__DYNASTY", CimType::String, definition.dynasty()));
+    result.push_back(systemProperty(L"__SUPERCLASS", CimType::String, nonEmpty(definition.superclass)));
+    result.push_back(systemProperty(L"__CLASS", CimType::String, definition.name));
+    result.push_back(systemProperty(L"__GENUS", CimType::Sint32, L"2"));
     return result;
 }
 
@@ -99,7 +61,9 @@ cimxml::CimInstance toCimInstance(const Instance& instance, ObjectOrigin origin)
         const PropertyDef& definition = properties[i];
         cimxml::CimProperty property;
         property.name = definition.name;
-        property.type = xmlType(definition.type);
+        // CIM-XML has no reference TYPE for plain properties: Hyper-V writes its path-valued properties as
+        // strings, and references of associations are never sent as embedded instances.
+        property.type = definition.type == CimType::Reference ? CimType::String : definition.type;
         property.isArray = definition.isArray;
         property.classOrigin = definition.classOrigin;
         property.propagated = !instance.isExplicit(definition.name);

@@ -11,35 +11,23 @@
 namespace HyperVSim {
 namespace {
 
-struct TypeInfo {
-    CimType type;
-    CIMTYPE code;
-    const wchar_t* name;
-};
-
-constexpr std::array<TypeInfo, 15> typeTable{{
-    {CimType::String, CIM_STRING, L"string"},
-    {CimType::Boolean, CIM_BOOLEAN, L"boolean"},
-    {CimType::Uint8, CIM_UINT8, L"uint8"},
-    {CimType::Sint8, CIM_SINT8, L"sint8"},
-    {CimType::Uint16, CIM_UINT16, L"uint16"},
-    {CimType::Sint16, CIM_SINT16, L"sint16"},
-    {CimType::Uint32, CIM_UINT32, L"uint32"},
-    {CimType::Sint32, CIM_SINT32, L"sint32"},
-    {CimType::Uint64, CIM_UINT64, L"uint64"},
-    {CimType::Sint64, CIM_SINT64, L"sint64"},
-    {CimType::Real32, CIM_REAL32, L"real32"},
-    {CimType::Real64, CIM_REAL64, L"real64"},
-    {CimType::Datetime, CIM_DATETIME, L"datetime"},
-    {CimType::Reference, CIM_REFERENCE, L"ref"},
-    {CimType::Char16, CIM_CHAR16, L"char16"},
+constexpr std::array<std::pair<CimType, CIMTYPE>, 15> typeCodes{{
+    {CimType::String, CIM_STRING},
+    {CimType::Boolean, CIM_BOOLEAN},
+    {CimType::Uint8, CIM_UINT8},
+    {CimType::Sint8, CIM_SINT8},
+    {CimType::Uint16, CIM_UINT16},
+    {CimType::Sint16, CIM_SINT16},
+    {CimType::Uint32, CIM_UINT32},
+    {CimType::Sint32, CIM_SINT32},
+    {CimType::Uint64, CIM_UINT64},
+    {CimType::Sint64, CIM_SINT64},
+    {CimType::Real32, CIM_REAL32},
+    {CimType::Real64, CIM_REAL64},
+    {CimType::Datetime, CIM_DATETIME},
+    {CimType::Reference, CIM_REFERENCE},
+    {CimType::Char16, CIM_CHAR16},
 }};
-
-const TypeInfo& info(CimType type) {
-    for (const auto& entry : typeTable)
-        if (entry.type == type) return entry;
-    return typeTable[0];
-}
 
 // An integer read from a VARIANT or text, wide enough for every CIM integer type.
 struct Number {
@@ -302,17 +290,9 @@ std::optional<CimElement> elementFromText(CimType type, const std::wstring& text
 }  // namespace
 
 CIMTYPE cimTypeCode(CimType type) {
-    return info(type).code;
-}
-std::wstring_view cimTypeName(CimType type) {
-    return info(type).name;
-}
-
-std::optional<CimType> cimTypeFromName(std::wstring_view name) {
-    for (const auto& entry : typeTable)
-        if (equalsIgnoreCase(name, entry.name)) return entry.type;
-    if (equalsIgnoreCase(name, L"reference")) return CimType::Reference;
-    return std::nullopt;
+    for (const auto& [candidate, code] : typeCodes)
+        if (candidate == type) return code;
+    return CIM_STRING;
 }
 
 bool isIntegerType(CimType type) {

@@ -11,33 +11,13 @@
 #include <vector>
 
 #include "HyperVSim/Control.h"
+#include "cimxml/CimType.h"
 #include "platform.h"
 
 namespace HyperVSim {
 
-enum class CimType {
-    String,
-    Boolean,
-    Uint8,
-    Sint8,
-    Uint16,
-    Sint16,
-    Uint32,
-    Sint32,
-    Uint64,
-    Sint64,
-    Real32,
-    Real64,
-    Datetime,
-    Reference,
-    Char16,
-};
-
 // The CIMTYPE code that Get reports (without CIM_FLAG_ARRAY).
 CIMTYPE cimTypeCode(CimType type);
-// The MOF/CIM-XML name: "string", "uint16", "ref" for references, ...
-std::wstring_view cimTypeName(CimType type);
-std::optional<CimType> cimTypeFromName(std::wstring_view name);
 bool isIntegerType(CimType type);
 bool isTextType(CimType type);  // string, datetime, reference
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Common/Utf8.h"
+
 namespace HyperVSim::wql {
 
 enum class TokenKind { Name, String, Integer, Symbol, Braced, End };
@@ -27,6 +29,6 @@ struct TokenizeResult {
 TokenizeResult tokenize(std::wstring_view text);
 
 // For error messages, which are narrow strings.
-std::string toUtf8(std::wstring_view text);
+using Common::toUtf8;
 
 }  // namespace HyperVSim::wql

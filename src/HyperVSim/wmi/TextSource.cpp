@@ -25,7 +25,7 @@ std::wstring cimXmlOf(const ObjectState& state) {
     for (const auto& [name, value] : *state.recordedSystem) {
         cimxml::CimProperty property;
         property.name = name;
-        property.type = value.type() == CimType::Sint32 ? cimxml::CimType::Sint32 : cimxml::CimType::String;
+        property.type = value.type() == CimType::Sint32 ? CimType::Sint32 : CimType::String;
         property.isArray = value.isArray();
         property.classOrigin = L"___SYSTEM";
         property.values = value.toText();

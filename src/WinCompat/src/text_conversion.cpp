@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "Common/Utf8.h"
 #include "WinCompat/winnls.h"
 
 namespace {
@@ -28,65 +29,6 @@ Page pageOf(UINT codePage) {
 int fail(DWORD error) {
     lastError = error;
     return 0;
-}
-
-bool isScalarValue(std::uint32_t c) {
-    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-}
-
-void appendUtf8(std::string& out, std::uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at `s[i]` (of `n` bytes); `consumed` is its length, or the length of the
-// maximal invalid subpart when it returns false.
-bool decodeUtf8(const unsigned char* s, std::size_t n, std::size_t i, std::uint32_t& c, std::size_t& consumed) {
-    const unsigned char b0 = s[i];
-    consumed = 1;
-    if (b0 < 0x80) {
-        c = b0;
-        return true;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        c = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        c = b0 & 0x0F;
-        if (b0 == 0xE0) low = 0xA0;
-        if (b0 == 0xED) high = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        c = b0 & 0x07;
-        if (b0 == 0xF0) low = 0x90;
-        if (b0 == 0xF4) high = 0x8F;
-    } else {
-        return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if (i + k >= n) return false;
-        const unsigned char b = s[i + k];
-        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return false;
-        c = (c << 6) | (b & 0x3F);
-        consumed = k + 1;
-    }
-    return true;
 }
 
 }  // namespace
@@ -126,13 +68,13 @@ WINCOMPAT_API int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWid
     out.reserve(count);
     bool usedDefault = false;
     for (std::size_t i = 0; i < count; ++i) {
-        const auto c = static_cast<std::uint32_t>(lpWideCharStr[i]);
-        if (isScalarValue(c)) {
-            appendUtf8(out, c);
+        const auto c = static_cast<char32_t>(lpWideCharStr[i]);
+        if (Common::isScalarValue(c)) {
+            Common::appendUtf8(out, c);
         } else if ((dwFlags & WC_ERR_INVALID_CHARS) != 0) {
             return fail(ERROR_NO_UNICODE_TRANSLATION);
         } else if (page == Page::Utf8) {
-            appendUtf8(out, 0xFFFD);
+            Common::appendUtf8(out, Common::replacementCharacter);
         } else {
             out += lpDefaultChar != nullptr ? *lpDefaultChar : '?';
             usedDefault = true;
@@ -165,18 +107,18 @@ WINCOMPAT_API int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMult
     }
     const std::size_t count =
         cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<std::size_t>(cbMultiByte);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
+    const std::string_view bytes(lpMultiByteStr, count);
     std::wstring out;
     out.reserve(count);
     for (std::size_t i = 0; i < count;) {
-        std::uint32_t c = 0;
+        char32_t c = 0;
         std::size_t consumed = 1;
-        if (decodeUtf8(bytes, count, i, c, consumed)) {
+        if (Common::decodeUtf8(bytes, i, c, consumed)) {
             out += static_cast<wchar_t>(c);
         } else if ((dwFlags & MB_ERR_INVALID_CHARS) != 0) {
             return fail(ERROR_NO_UNICODE_TRANSLATION);
         } else {
-            out += static_cast<wchar_t>(0xFFFD);
+            out += static_cast<wchar_t>(Common::replacementCharacter);
         }
         i += consumed;
     }

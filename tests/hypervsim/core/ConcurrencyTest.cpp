@@ -2,12 +2,11 @@
 #include <atomic>
 #include <thread>
 
-#include "WmiClient.h"
+#include "HostClient.h"
 
 namespace HyperVSimTest {
 namespace {
 
-using HyperVSim::Control;
 using ConcurrencyTest = HostTest;
 
 TEST_F(ConcurrencyTest, EightThreadsQueryAndChangeTheHostTogether) {
@@ -16,27 +15,22 @@ TEST_F(ConcurrencyTest, EightThreadsQueryAndChangeTheHostTogether) {
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([t, &failures] {
-            if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) < 0) {
-                ++failures;
-                return;
-            }
+            if (CoInitializeEx(nullptr, COINIT_MULTITHREADED) < 0) return void(++failures);
             {
                 auto own = hyperV();
                 for (int round = 0; round < rounds && own; ++round) {
-                    if (t % 2 == 0) {
+                    if (t % 2 == 0)
                         Control::addSwitch(L"Switch " + std::to_wstring(t) + L"/" + std::to_wstring(round));
-                    } else {
-                        auto capabilities = queryAll(own.get(), L"select * from Msvm_AllocationCapabilities");
-                        if (capabilities.size() != 5) ++failures;
-                        for (const auto& item : capabilities) {
-                            auto links =
-                                queryAll(own.get(), L"References of {" + text(item.get(), L"__PATH") +
-                                                        L"} where ResultClass = Msvm_SettingsDefineCapabilities");
-                            if (links.size() != 4) ++failures;
-                        }
-                    }
-                    const auto switches = queryAll(own.get(), L"select * from Msvm_VirtualEthernetSwitch");
-                    if (switches.size() < 2) ++failures;
+                    auto capabilities =
+                        HyperVSimTest::query(own.get(), L"select * from Msvm_AllocationCapabilities");
+                    failures += capabilities.size() != 5;
+                    for (const auto& item : capabilities)
+                        failures += HyperVSimTest::query(
+                                        own.get(), L"References of {" + text(item.get(), L"__PATH") +
+                                                       L"} where ResultClass = Msvm_SettingsDefineCapabilities")
+                                        .size() != 4;
+                    failures +=
+                        HyperVSimTest::query(own.get(), L"select * from Msvm_VirtualEthernetSwitch").size() < 2;
                 }
             }
             CoUninitialize();
@@ -45,7 +39,6 @@ TEST_F(ConcurrencyTest, EightThreadsQueryAndChangeTheHostTogether) {
     for (auto& worker : workers) worker.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(Control::switches().size(), 2u + (threads / 2) * rounds);
-    EXPECT_EQ(Control::liveObjects(), 1);
 }
 
 }  // namespace

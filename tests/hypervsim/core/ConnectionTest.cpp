@@ -1,5 +1,5 @@
-// Connecting as the library connects: which namespace names the locator and OpenNamespace take, what each
-// namespace serves, and the proxy blanket the library sets on the services.
+// Connecting as the library connects: which namespace names the locator and OpenNamespace take, and what each
+// namespace serves.
 #include "HostClient.h"
 
 namespace HyperVSimTest {
@@ -9,28 +9,16 @@ using ConnectionTest = HostTest;
 
 TEST_F(ConnectionTest, TheLocatorTakesTheNamespaceNamesWindowsTakes) {
     const HRESULT invalid = wbem(WBEM_E_INVALID_NAMESPACE), unreachable = static_cast<HRESULT>(0x800706BA);
-    const std::pair<const wchar_t*, HRESULT> names[] = {{L"root", S_OK},
-                                                        {L"ROOT", S_OK},
-                                                        {L"\\\\.\\root", S_OK},
-                                                        {L"//./ROOT", S_OK},
-                                                        {L"\\\\./ROOT", S_OK},
-                                                        {L"\\/.\\ROOT", S_OK},
-                                                        {L"\\\\localhost\\ROOT", S_OK},
-                                                        {L"\\\\HVSIM01\\root", S_OK},
-                                                        {L"root\\virtualization\\v2", S_OK},
-                                                        {L"ROOT/VIRTUALIZATION/V2", S_OK},
-                                                        {L"", invalid},
-                                                        {L"\\", invalid},
-                                                        {L"\\\\.", invalid},
-                                                        {L"\\\\.\\", invalid},
-                                                        {L"\\ROOT", invalid},
-                                                        {L"NONE", invalid},
-                                                        {L"root\\cimv2", invalid},
-                                                        {L"ROOT\\\\virtualization", invalid},
-                                                        {L"ROOT\\", invalid},
-                                                        {L"\\\\\\.\\ROOT", wbem(WBEM_E_INVALID_PARAMETER)},
-                                                        {L"\\\\ROOT", unreachable},
-                                                        {L"\\\\OTHERHOST\\root", unreachable}};
+    // clang-format off
+    const std::pair<const wchar_t*, HRESULT> names[] = {
+        {L"root", S_OK}, {L"ROOT", S_OK}, {L"\\\\.\\root", S_OK}, {L"//./ROOT", S_OK}, {L"\\\\./ROOT", S_OK},
+        {L"\\/.\\ROOT", S_OK}, {L"\\\\localhost\\ROOT", S_OK}, {L"\\\\HVSIM01\\root", S_OK},
+        {L"root\\virtualization\\v2", S_OK}, {L"ROOT/VIRTUALIZATION/V2", S_OK}, {L"", invalid}, {L"\\", invalid},
+        {L"\\\\.", invalid}, {L"\\\\.\\", invalid}, {L"\\ROOT", invalid}, {L"NONE", invalid},
+        {L"root\\cimv2", invalid}, {L"ROOT\\\\virtualization", invalid}, {L"ROOT\\", invalid},
+        {L"\\\\\\.\\ROOT", wbem(WBEM_E_INVALID_PARAMETER)}, {L"\\\\ROOT", unreachable},
+        {L"\\\\OTHERHOST\\root", unreachable}};
+    // clang-format on
     for (const auto& [name, expected] : names) {
         Services root;
         EXPECT_EQ(connect(name, root), expected) << narrow(name);
@@ -44,13 +32,12 @@ TEST_F(ConnectionTest, OpenNamespaceReachesHyperVFromRootAlone) {
     ASSERT_EQ(open(root.get(), L"virtualization", step), S_OK);
     EXPECT_EQ(open(step.get(), L"v2", v2), S_OK);
     const HRESULT invalid = wbem(WBEM_E_INVALID_NAMESPACE);
-    const std::pair<const wchar_t*, HRESULT> names[] = {{L"virtualization\\v2", S_OK},
-                                                        {L"VIRTUALIZATION/V2", S_OK},
-                                                        {L"cimv2", invalid},
-                                                        {L"virtualization\\v1", invalid},
-                                                        {L"\\virtualization\\v2", invalid},
-                                                        {L"virtualization\\v2\\", invalid},
-                                                        {L"", invalid}};
+    // clang-format off
+    const std::pair<const wchar_t*, HRESULT> names[] = {
+        {L"virtualization\\v2", S_OK}, {L"VIRTUALIZATION/V2", S_OK}, {L"cimv2", invalid},
+        {L"virtualization\\v1", invalid}, {L"\\virtualization\\v2", invalid}, {L"virtualization\\v2\\", invalid},
+        {L"", invalid}};
+    // clang-format on
     for (const auto& [name, expected] : names) {
         Services child;
         EXPECT_EQ(open(root.get(), name, child), expected) << narrow(name);
@@ -64,29 +51,6 @@ TEST_F(ConnectionTest, OpenNamespaceReachesHyperVFromRootAlone) {
     EXPECT_EQ(root->GetObject(bstr(L"Msvm_ComputerSystem").get(), 0, nullptr, object.put(), nullptr),
               wbem(WBEM_E_INVALID_CLASS));
     EXPECT_EQ(execQuery(root.get(), L"select * from Msvm_ComputerSystem", enumerator), wbem(WBEM_E_INVALID_CLASS));
-}
-
-TEST_F(ConnectionTest, ServicesKeepTheProxyBlanketTheyAreGiven) {
-    int identity = 0;
-    wchar_t principal[] = L"host/hyperv";
-    ASSERT_EQ(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_DEFAULT, 1 /* RPC_C_AUTHZ_NAME */, principal,
-                                RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_DELEGATE, &identity,
-                                EOAC_DYNAMIC_CLOAKING),
-              S_OK);
-    HyperVSim::ComRef<IClientSecurity> security;
-    ASSERT_EQ(services->QueryInterface(IID_IClientSecurity, reinterpret_cast<void**>(security.put())), S_OK);
-    DWORD authentication = 0, authorization = 0, level = 0, impersonation = 0, capabilities = 0;
-    OLECHAR* name = nullptr;
-    void* identityBack = nullptr;
-    ASSERT_EQ(security->QueryBlanket(services.get(), &authentication, &authorization, &name, &level, &impersonation,
-                                     &identityBack, &capabilities),
-              S_OK);
-    EXPECT_EQ(std::wstring(name ? name : L""), principal);
-    CoTaskMemFree(name);
-    EXPECT_EQ(std::vector<DWORD>({authentication, authorization, level, impersonation, capabilities}),
-              std::vector<DWORD>({RPC_C_AUTHN_DEFAULT, 1, RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_DELEGATE,
-                                  static_cast<DWORD>(EOAC_DYNAMIC_CLOAKING)}));
-    EXPECT_EQ(identityBack, &identity);
 }
 
 }  // namespace

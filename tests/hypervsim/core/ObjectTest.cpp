@@ -137,6 +137,7 @@ TEST_F(ObjectTest, ClassesGiveDefaultsMethodSignaturesAndInstancesToFill) {
 TEST_F(ObjectTest, PutConvertsWhatWindowsConvertsAndRefusesTheRest) {
     const HRESULT mismatch = wbem(WBEM_E_TYPE_MISMATCH);
     using Texts = std::vector<std::wstring>;
+    // clang-format off
     const struct {
         const wchar_t* name;
         Value value;
@@ -156,16 +157,14 @@ TEST_F(ObjectTest, PutConvertsWhatWindowsConvertsAndRefusesTheRest) {
         {L"VirtualQuantity", std::int32_t{-5}, mismatch, {}},
         {L"VirtualQuantity", std::wstring(L"18446744073709551616"), mismatch, {}},
         {L"VirtualQuantity", std::wstring(L"12 "), mismatch, {}},
-        {L"VirtualQuantity", std::wstring(L""), mismatch, {}},
-        {L"Weight", true, mismatch, {}},
+        {L"VirtualQuantity", std::wstring(L""), mismatch, {}}, {L"Weight", true, mismatch, {}},
         {L"DynamicMemoryEnabled", std::wstring(L"yes"), mismatch, {}},
-        {L"DynamicMemoryEnabled", std::int32_t{1}, mismatch, {}},
-        {L"ElementName", std::int32_t{3}, mismatch, {}},
-        {L"ElementName", Texts{L"a"}, mismatch, {}},
-        {L"HostResource", std::wstring(L"a"), mismatch, {}},
+        {L"DynamicMemoryEnabled", std::int32_t{1}, mismatch, {}}, {L"ElementName", std::int32_t{3}, mismatch, {}},
+        {L"ElementName", Texts{L"a"}, mismatch, {}}, {L"HostResource", std::wstring(L"a"), mismatch, {}},
         {L"NoSuchProperty", std::int32_t{1}, wbem(WBEM_E_NOT_FOUND), {}},
         {L"__CLASS", std::wstring(L"Other"), wbem(WBEM_E_READ_ONLY), std::wstring(L"Msvm_MemorySettingData")},
         {L"__PATH", std::wstring(L"x"), wbem(WBEM_E_READ_ONLY), {}}};
+    // clang-format on
     for (const auto& [name, value, expected, delivered] : puts) {
         auto memory = spawn(L"Msvm_MemorySettingData");
         EXPECT_EQ(put(memory.get(), name, value), expected) << narrow(name);

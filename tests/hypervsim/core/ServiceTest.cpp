@@ -13,17 +13,17 @@ using HyperVSim::Fault;
 
 TEST_F(ServiceTest, QueriesFindWhatTheirTextSaysOrFailInExecQuery) {
     const std::wstring pool = L"Msvm_ResourcePool.InstanceID=\"Microsoft:NOSUCH\"";
+    // clang-format off
     const std::pair<std::wstring, std::size_t> found[] = {
-        {L"select * from Msvm_ComputerSystem", 1},
-        {L"select * from CIM_ComputerSystem", 3},                  // the host and the two switches
-        {L"select * from CIM_ResourceAllocationSettingData", 20},  // 5 pools x 4 templates
-        {L"SELECT * FROM Msvm_VirtualEthernetSwitch WHERE ElementName = 'external switch'", 1},
+        {L"select * from Msvm_ComputerSystem", 1}, {L"select * from CIM_ComputerSystem", 3},
+        // the host and the two switches {L"select * from CIM_ResourceAllocationSettingData", 20},
+        // 5 pools x 4 templates {L"SELECT * FROM Msvm_VirtualEthernetSwitch WHERE ElementName = 'external switch'", 1},
         {L"select * from Msvm_ResourcePool where ResourceType = 33 and Primordial = True", 1},
         {L"select * from Msvm_ResourcePool where Primordial = False", 0},
-        {L"select * from Msvm_Memory where (Name like '%\\\\0' or Name like '%\\\\1') and SystemName = \"HVSIM01\"",
-         2},
+        {L"select * from Msvm_Memory where (Name like '%\\\\0' or Name like '%\\\\1') and SystemName = \"HVSIM01\"", 2},
         {L"select * from Msvm_ResourcePool where Capacity is null", 5},
         {L"select * from Msvm_ResourceAllocationSettingData where InstanceID like '%\\\\Default'", 2}};
+    // clang-format on
     for (const auto& [text, count] : found) EXPECT_EQ(query(text).size(), count) << narrow(text);
 
     const std::pair<std::wstring, WBEMSTATUS> refused[] = {
@@ -166,10 +166,11 @@ TEST_F(ServiceTest, FaultsFireOnTheChosenCallAndTheJournalRecordsEveryCall) {
     Control::injectFault(rule("ExecQuery", Fault::Kind::Fail, failure, L"SELECT * FROM Msvm_Memory", 2));
     Control::injectFault(rule("ConnectServer", Fault::Kind::Fail, failure, {}, 0));
     Enumerator enumerator;
-    const std::pair<const wchar_t*, HRESULT> calls[] = {{L"select * from Msvm_Memory", S_OK},
-                                                        {L"select * from Msvm_VirtualEthernetSwitch", S_OK},
-                                                        {L"select * from Msvm_Memory", failure},
-                                                        {L"select * from Msvm_Memory", S_OK}};
+    // clang-format off
+    const std::pair<const wchar_t*, HRESULT> calls[] = {
+        {L"select * from Msvm_Memory", S_OK}, {L"select * from Msvm_VirtualEthernetSwitch", S_OK},
+        {L"select * from Msvm_Memory", failure}, {L"select * from Msvm_Memory", S_OK}};
+    // clang-format on
     for (const auto& [text, expected] : calls) EXPECT_EQ(execQuery(services.get(), text, enumerator), expected);
     Services root;
     EXPECT_EQ(connect(L"root", root), failure);

@@ -57,32 +57,14 @@ TEST(ObjectPath, ReadsEachFormAndPrintsItsRelativePath) {
 }
 
 TEST(ObjectPath, RefusesMalformedText) {
-    for (const wchar_t* text : {L"",
-                                L" C.K=\"v\"",
-                                L"C.K = \"v\"",
-                                L"C. K=\"v\"",
-                                L"C.K=\"v\" ",
-                                L"\\\\HVSIM01\\root\\v2:.K=\"v\"",
-                                L"\\\\HVSIM01\\root\\virtualization\\v2:",
-                                L"\\\\HVSIM01\\root:",
-                                L"\\\\\\root:C",
-                                L"\\\\HVSIM01:C",
-                                L"\\\\HVSIM01\\root\\\\v2:C",
-                                L"root\\:C",
-                                L"C.K=\"v",
-                                L"C.K='v\\'",
-                                L"C.",
-                                L"C.K=\"v\",",
-                                L"C.K=\"v\"x",
-                                L"C.K=\"v\"\"w\"",
-                                L"C.K",
-                                L"C.K=",
-                                L"C.K=abc",
-                                L"C.K=\"v\",k=\"w\"",
-                                L"C=\"v\"",
-                                L"C=@x",
-                                L"9C.K=\"v\""})
-        EXPECT_FALSE(parseObjectPath(text)) << std::wstring(text);
+    // clang-format off
+    const wchar_t* const malformed[] = {
+        L"", L" C.K=\"v\"", L"C.K = \"v\"", L"C. K=\"v\"", L"C.K=\"v\" ", L"\\\\HVSIM01\\root\\v2:.K=\"v\"",
+        L"\\\\HVSIM01\\root\\virtualization\\v2:", L"\\\\HVSIM01\\root:", L"\\\\\\root:C", L"\\\\HVSIM01:C",
+        L"\\\\HVSIM01\\root\\\\v2:C", L"root\\:C", L"C.K=\"v", L"C.K='v\\'", L"C.", L"C.K=\"v\",", L"C.K=\"v\"x",
+        L"C.K=\"v\"\"w\"", L"C.K", L"C.K=", L"C.K=abc", L"C.K=\"v\",k=\"w\"", L"C=\"v\"", L"C=@x", L"9C.K=\"v\""};
+    // clang-format on
+    for (const wchar_t* text : malformed) EXPECT_FALSE(parseObjectPath(text)) << std::wstring(text);
 }
 
 TEST(ObjectPath, OneObjectWhateverTheQuotesCaseKeyOrderAndLocation) {

@@ -1,8 +1,10 @@
 # One test program per area and build. Every program gets the project's warnings and a precompiled header of
 # what nearly every test source includes (GoogleTest and the standard library), which is compiled once per
-# program instead of once per source. Off Windows each test case is a CTest test of its own (ctest -R picks
-# cases, and -j spreads them over the cores); under Wine a process start costs far more than a case, so there
-# the whole program is one test.
+# program instead of once per source. In the default build each test case is a CTest test of its own (ctest -R
+# picks cases, and -j spreads them over the cores). A sanitizer build pays a fraction of a second for every
+# process start, more than most cases take, so there each program runs as a few shards (GoogleTest's own
+# sharding), enough for -j to keep both cores busy; under Wine a process start costs more still, so there the
+# whole program is one test.
 #
 #   velmora_test_program(library_tests
 #       PREFIX library.                  # CTest names: library.Suite.Case
@@ -15,18 +17,31 @@ set(VELMORA_TEST_PRECOMPILED_HEADERS
     <gtest/gtest.h> <algorithm> <cstdint> <functional> <map> <memory> <optional> <sstream> <string>
     <string_view> <vector>)
 
+set(VELMORA_TEST_SHARDS 3 CACHE STRING "Sanitizer builds: CTest tests (GoogleTest shards) per test program")
+
 function(velmora_test_program name)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "PREFIX;FILTER" "SOURCES;LIBRARIES;HEADERS;DEFINITIONS")
     add_executable(${name} ${arg_SOURCES})
     velmora_warnings(${name})
     target_link_libraries(${name} PRIVATE ${arg_LIBRARIES})
     target_compile_definitions(${name} PRIVATE ${arg_DEFINITIONS})
-    target_precompile_headers(${name} PRIVATE ${VELMORA_TEST_PRECOMPILED_HEADERS} ${arg_HEADERS})
+    # The Windows build gives all its test programs one shared precompiled header, with windows.h and the COM
+    # headers in it (cmake/WindowsTestBuild.cmake); a program's own would exclude it.
+    if(NOT WIN32)
+        target_precompile_headers(${name} PRIVATE ${VELMORA_TEST_PRECOMPILED_HEADERS} ${arg_HEADERS})
+    endif()
     if(NOT arg_FILTER)
         set(arg_FILTER "*")
     endif()
     if(WIN32)
         add_test(NAME windows.${name} COMMAND ${name} --gtest_filter=${arg_FILTER})
+    elseif(VELMORA_SANITIZE)
+        math(EXPR lastShard "${VELMORA_TEST_SHARDS} - 1")
+        foreach(shard RANGE ${lastShard})
+            add_test(NAME ${name}.shard${shard} COMMAND ${name} --gtest_filter=${arg_FILTER})
+            set_tests_properties(${name}.shard${shard} PROPERTIES ENVIRONMENT
+                                 "GTEST_SHARD_INDEX=${shard};GTEST_TOTAL_SHARDS=${VELMORA_TEST_SHARDS}")
+        endforeach()
     else()
         gtest_discover_tests(${name} TEST_PREFIX "${arg_PREFIX}" TEST_FILTER "${arg_FILTER}"
                              DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST)

@@ -25,7 +25,7 @@ endfunction()
 # Applies the settings to every compiled target defined in the given directories (and below them), and to the
 # named targets. Making a precompiled header costs as much as several sources, so there are two, each made
 # once: one for the libraries and one, with GoogleTest added, for the test programs; the other targets of each
-# kind reuse it (their compile flags are the same).
+# kind reuse it (their compile flags are the same). A target that has a precompiled header of its own keeps it.
 function(velmora_windows_test_build)
     cmake_parse_arguments(PARSE_ARGV 0 arg "" "" "DIRECTORIES;TARGETS")
     set(targets ${arg_TARGETS})
@@ -44,7 +44,9 @@ function(velmora_windows_test_build)
         get_target_property(sources ${target} SOURCES)
         list(FILTER sources INCLUDE REGEX "\\.(cpp|cc)$")
         list(LENGTH sources count)
-        if(count LESS VELMORA_WINDOWS_PCH_MIN_SOURCES)
+        get_target_property(ownHeaders ${target} PRECOMPILE_HEADERS)
+        get_target_property(reusedHeaders ${target} PRECOMPILE_HEADERS_REUSE_FROM)
+        if(count LESS VELMORA_WINDOWS_PCH_MIN_SOURCES OR ownHeaders OR reusedHeaders)
             continue()
         endif()
         if(type STREQUAL "EXECUTABLE")

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the fuzzers with the fuzz preset (clang, libFuzzer, address and undefined-behaviour sanitizers) and runs
-# each from its seed corpus in fuzz/corpus for FUZZ_SECONDS (default 60), two at a time on one thread each, then
+# each from its seed corpus in fuzz/corpus for FUZZ_SECONDS (default 30), two at a time on one thread each, then
 # prints how many inputs each one ran. A crash fails the script and leaves its input in <build>/artifacts.
 # FUZZ_BUILD_DIR builds somewhere else than the preset's build/fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-30}
 build=${FUZZ_BUILD_DIR:-build/fuzz}
 fuzzers=(wql objectpath cimxml embedded)
 

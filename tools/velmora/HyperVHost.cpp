@@ -5,6 +5,7 @@
 #include "HyperVSimLibrary.h"
 #include "ReplayTourHost.h"
 #include "TourImages.h"
+#include "VirtualDisks.h"
 
 namespace VelmoraCommand {
 namespace {
@@ -23,10 +24,12 @@ public:
     bool ownedByTheTour() const override { return simulated_; }
     // The command sees Hyper-V only through the library and its own queries, as any host application does.
     std::optional<Picture> picture() const override { return std::nullopt; }
-    // Empty files, which the simulated host takes and a Hyper-V host refuses.
-    std::string imagesStep(const std::filesystem::path& folder) const override { return emptyImagesStep(folder); }
+    // The simulated host takes empty files; Hyper-V refuses a file that is not a virtual hard disk.
+    std::string imagesStep(const std::filesystem::path& folder) const override {
+        return simulated_ ? emptyImagesStep(folder) : virtualDisksStep(folder);
+    }
     Images makeImages(const std::filesystem::path& folder, const std::vector<std::string>& names) const override {
-        return makeEmptyImages(folder, names);
+        return simulated_ ? makeEmptyImages(folder, names) : makeVirtualDisks(folder, names);
     }
 
 private:

@@ -16,6 +16,8 @@ struct GlobalOptions {
     bool verbose = false;
     std::string state;           // the simulated host's state file; empty for the default location
     bool simulatedHost = false;  // on Windows: HyperVSim.dll's simulated host in place of Hyper-V, for tests
+    std::string record;          // a trace file that the run's WMI calls are written to; empty: none
+    std::string replay;          // a trace file that answers the run's WMI calls instead of the host; empty: none
 };
 
 enum class HostUse {

@@ -1,4 +1,5 @@
-// velmora host show, reset, checkpoint and default-template: the simulated host itself, beside the library.
+// velmora host show, reset, checkpoint, default-template and diff: the simulated host itself, beside the
+// library.
 #include <HyperVSim/Control.h>
 
 #include <memory>
@@ -17,6 +18,10 @@
 #include "Text.h"
 
 namespace VelmoraCommand {
+
+// velmora host diff (HostDiffCommand.cpp).
+Command addHostDiffCommand(CLI::App& host);
+
 namespace {
 
 constexpr const char* stateFileText =
@@ -28,12 +33,20 @@ constexpr const char* stateFileText =
     "whole state). A file that is damaged, empty or of another kind is refused, never overwritten:\n"
     "`velmora host reset --force` replaces it with a fresh host and keeps it beside as FILE.damaged.";
 
+// These commands work on the simulated host itself, which a replay does not answer from.
+void refuseReplay(const GlobalOptions& global, const char* command) {
+    if (!global.replay.empty())
+        throw BadInput(std::string("`host ") + command +
+                       "` works on the simulated host itself; --replay answers the library from a trace");
+}
+
 struct ResetOptions {
     bool force = false;
     bool yes = false;
 };
 
 int reset(const GlobalOptions& global, const ResetOptions& options) {
+    refuseReplay(global, "reset");
     const auto file = global.state.empty() ? defaultStatePath() : std::filesystem::path(global.state);
     if (!options.yes && isTerminal(Stream::Input) && isTerminal(Stream::Error) &&
         !confirm("Replace the simulated host in " + file.string() + " with a fresh one? Its machines are lost."))
@@ -55,7 +68,8 @@ int reset(const GlobalOptions& global, const ResetOptions& options) {
 }  // namespace
 
 std::vector<Command> addSimulatedHostCommands(CLI::App& parent) {
-    auto* host = parent.add_subcommand("host", "Show, reset or change the simulated Hyper-V host");
+    auto* host = parent.add_subcommand(
+        "host", "Show, reset or change the simulated Hyper-V host, or hold a trace against it");
     host->require_subcommand(1);
     describe(*host, stateFileText, "velmora host show");
 
@@ -97,8 +111,11 @@ std::vector<Command> addSimulatedHostCommands(CLI::App& parent) {
              "host does not promise. A fresh host lists it first.",
              "velmora host default-template last");
 
+    Command diff = addHostDiffCommand(*host);
+
     return {{checkpoint, HostUse::Changes,
              [machine](const GlobalOptions& global) {
+                 refuseReplay(global, "checkpoint");
                  HostSession session;
                  const Machine found = resolveMachine(session, *machine, "host checkpoint");
                  std::wstring path;
@@ -115,6 +132,7 @@ std::vector<Command> addSimulatedHostCommands(CLI::App& parent) {
              }},
             {templates, HostUse::Changes,
              [order](const GlobalOptions& global) {
+                 refuseReplay(global, "default-template");
                  HyperVSim::Control::setDefaultTemplateFirst(*order == "first");
                  if (global.json)
                      printJson({{"ok", true}, {"defaultTemplate", *order}});
@@ -124,6 +142,7 @@ std::vector<Command> addSimulatedHostCommands(CLI::App& parent) {
              }},
             {show, HostUse::Reads,
              [](const GlobalOptions& global) {
+                 refuseReplay(global, "show");
                  const auto snapshot = takeHostSnapshot();
                  // The used memory is the library's answer; when it has none, the library returned false.
                  if (!snapshot.usedMemory) {
@@ -140,7 +159,8 @@ std::vector<Command> addSimulatedHostCommands(CLI::App& parent) {
                  return static_cast<int>(exitSuccess);
              }},
             {reset, HostUse::Own,
-             [options](const GlobalOptions& global) { return VelmoraCommand::reset(global, *options); }}};
+             [options](const GlobalOptions& global) { return VelmoraCommand::reset(global, *options); }},
+            diff};
 }
 
 }  // namespace VelmoraCommand

@@ -4,12 +4,23 @@
 #include "LogSink.h"
 
 namespace VelmoraCommand {
+namespace {
+
+std::function<std::optional<std::string>()> faultSource;
+
+}  // namespace
 
 void printText(std::string_view text) {
     writeText(Stream::Output, text);
 }
 
 void printJson(const nlohmann::json& document) {
+    if (document.value("ok", false) && underlyingFault()) {
+        auto details = document;
+        details.erase("ok");
+        printJson(failureDocument("", details));
+        return;
+    }
     // Text from the host or from arguments that is not UTF-8 must not cost the whole document.
     printText(document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
@@ -24,9 +35,21 @@ nlohmann::json failureDocument(const std::string& reason, const nlohmann::json& 
     for (const auto& line : loggedLines()) lines.push_back({{"level", levelName(line.level)}, {"text", line.text}});
     nlohmann::json document = details.is_object() ? details : nlohmann::json::object();
     document["ok"] = false;
-    document["error"] = reason;
+    document["error"] = reasonOfFailure(reason);
     document["lines"] = lines;
     return document;
+}
+
+void setUnderlyingFault(std::function<std::optional<std::string>()> fault) {
+    faultSource = std::move(fault);
+}
+
+std::optional<std::string> underlyingFault() {
+    return faultSource ? faultSource() : std::nullopt;
+}
+
+std::string reasonOfFailure(const std::string& own) {
+    return underlyingFault().value_or(own);
 }
 
 }  // namespace VelmoraCommand

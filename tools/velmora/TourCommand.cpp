@@ -2,7 +2,6 @@
 // deletes at the end, also when a step fails or the operator presses Ctrl+C.
 #include <array>
 #include <chrono>
-#include <fstream>
 #include <memory>
 
 #include "Command.h"
@@ -26,7 +25,8 @@ namespace VelmoraCommand {
 namespace {
 
 // On a host of the tour's own the machine needs no name that sets it apart; elsewhere it is named after the
-// tour's temporary directory, "velmora-tour-" and six random letters or digits.
+// tour's temporary directory, "velmora-tour-" and six random letters or digits. A replay takes the recorded
+// tour's name.
 constexpr const char* ownHostMachineName = "tour-vm";
 constexpr std::uint64_t machineMemory = 1ull << 30;
 constexpr Velmora::CPUSettings machineProcessors{2, 0, 100, 100};
@@ -41,7 +41,8 @@ public:
           host_(host),
           scratch_(scratch),
           switchArgument_(std::move(switchArgument)),
-          name_(host.ownedByTheTour() ? ownHostMachineName : scratch.filename().string()) {}
+          name_(host.machineName().value_or(host.ownedByTheTour() ? ownHostMachineName
+                                                                  : scratch.filename().string())) {}
 
     // The road, step by step; false when a step failed or Ctrl+C came, with the reason kept.
     bool walk() {
@@ -170,19 +171,15 @@ private:
     }
 
     bool makeImages() {
-        narration_.step("Make two empty image files in " + scratch_.string(), "");
-        nlohmann::json list = nlohmann::json::array();
-        std::string names;
-        for (const char* image : imageNames) {
-            // libstdc++ takes and gives paths as UTF-8 on Windows as well.
-            const auto path = scratch_ / image;
-            if (!std::ofstream(path))
-                return failed("cannot write " + path.string(), "cannot write " + std::string(image));
-            images_.push_back(widen(path.string()));
-            list.push_back(path.string());
-            names += (names.empty() ? "" : ", ") + std::string(image);
+        narration_.step(host_.imagesStep(scratch_), "");
+        TourHost::Images made;
+        try {
+            made = host_.makeImages(scratch_, {imageNames.begin(), imageNames.end()});
+        } catch (const Failure& e) {
+            return failed(e.what(), e.what());
         }
-        narration_.outcome(true, "made " + names, list);
+        for (const auto& path : made.paths) images_.push_back(widen(path));
+        narration_.outcome(true, made.outcome, made.paths);
         return true;
     }
 

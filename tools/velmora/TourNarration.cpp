@@ -67,7 +67,7 @@ void TourNarration::machine(const nlohmann::json& machine) {
 void TourNarration::finish(bool ok, const std::string& text, const std::string& reason) {
     if (!json_) {
         printText("\n" + text + "\n");
-        if (!ok) printError(reason);
+        if (!ok) printError(reasonOfFailure(reason));
         return;
     }
     document_["steps"] = steps_;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,11 +45,14 @@ std::string footer() {
            "  velmora create --name web-01 --memory 2GB --switch 'Default Switch' && velmora start web-01";
 }
 
+// A run that failed: with its own reason, or the underlying fault's (a replay without an answer), which then
+// decides the status as well.
 int fail(bool json, ExitStatus status, const std::string& reason,
          const nlohmann::json& details = nlohmann::json::object()) {
-    printError(reason);
-    if (json) printJson(failureDocument(reason, details));
-    return status;
+    const std::string shown = reasonOfFailure(reason);
+    printError(shown);
+    if (json) printJson(failureDocument(shown, details));
+    return underlyingFault() ? exitFailed : status;
 }
 
 // A command line that CLI11 or the command refused; the hint goes to people only.
@@ -65,10 +69,19 @@ std::string hresultText(std::int32_t hr) {
     return meaning ? *meaning : std::string(hex);
 }
 
-int run(const Command& command, const GlobalOptions& global) {
+// A command that reaches no host makes no WMI calls that a trace could hold.
+void refuseTraces(const Command& command, const GlobalOptions& global) {
+    if (global.record.empty() && global.replay.empty()) return;
+    throw BadInput(std::string(global.record.empty() ? "--replay" : "--record") +
+                   " is for commands that reach the host; `" + command.app->get_name() + "` does not");
+}
+
+int runCommand(const Command& command, const GlobalOptions& global, std::unique_ptr<WmiStandIn>& standIn) {
     try {
+        if (command.host == HostUse::None) refuseTraces(command, global);
         // Before anything reaches COM, and until the command is done with the host.
-        const auto standIn = command.host == HostUse::None ? nullptr : installWmiStandIn(global);
+        standIn = command.host == HostUse::None ? nullptr : installWmiStandIn(global);
+        if (standIn) setUnderlyingFault([stand = standIn.get()] { return stand->fault(); });
         prepareHost(command.host, global);
         return command.run(global);
     } catch (const BadInput& e) {
@@ -81,6 +94,25 @@ int run(const Command& command, const GlobalOptions& global) {
         // Files the command reads or writes itself (the tour's images, the simulated host's state).
         return fail(global.json, exitFailed, e.what());
     }
+}
+
+int run(const Command& command, const GlobalOptions& global) {
+    std::unique_ptr<WmiStandIn> standIn;
+    int status = runCommand(command, global, standIn);
+    if (!standIn) return status;
+    // A command that succeeded has printed its result already: what the stand-in has to say comes after it.
+    if (const auto fault = underlyingFault(); fault && status == exitSuccess) {
+        printError(*fault);
+        status = exitFailed;
+    }
+    setUnderlyingFault(nullptr);
+    try {
+        standIn->finish();
+    } catch (const Failure& e) {
+        printError(e.what());
+        status = exitFailed;
+    }
+    return status;
 }
 
 // --help and --version: text, or with --json the same in a document.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "hyperv/ImageFiles.h"
 #include "hyperv/Machines.h"
 #include "hyperv/Names.h"
 #include "hyperv/ResourceKinds.h"
@@ -171,10 +172,10 @@ Prepared prepareVirtualHardDisk(Target& target, Instance resource) {
                            inQuotes(firstHostResource(*other)) + L".");
     const std::wstring file = firstHostResource(resource);
     if (file.empty()) return invalid(L"The virtual hard disk names no file: HostResource is empty.");
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::path(file), error))
+    const ImageFile image = inspectImageFile(file);
+    if (image == ImageFile::Missing)
         return invalid(L"The virtual hard disk path " + inQuotes(file) + L" does not exist.");
-    if (!std::filesystem::is_regular_file(std::filesystem::path(file), error))
+    if (image == ImageFile::NotAFile)
         return invalid(L"The virtual hard disk path " + inQuotes(file) + L" is not a file.");
     if (!endsWithIgnoreCase(file, L".vhd") && !endsWithIgnoreCase(file, L".vhdx"))
         return invalid(L"The file " + inQuotes(file) +

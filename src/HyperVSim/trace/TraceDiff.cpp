@@ -5,6 +5,7 @@
 
 #include "com/ComRef.h"
 #include "com/Status.h"
+#include "hyperv/ImageFiles.h"
 #include "parse/ObjectPath.h"
 #include "trace/CallMatch.h"
 #include "trace/CallShapes.h"
@@ -48,6 +49,14 @@ std::optional<std::int64_t> numbered(const TraceFields& fields, const char* name
     const TraceValue* value = findField(fields, name);
     const auto* number = value ? std::get_if<std::int64_t>(value) : nullptr;
     return number ? std::optional<std::int64_t>(*number) : std::nullopt;
+}
+
+// Whether the recorded output parameters say the host took the request: done (0) or a job started (4096).
+bool acceptedByRecordedHost(const TraceObject& output) {
+    const auto record = recordOf(output);
+    const RecordedProperty* value = record.record ? record.record->property(L"ReturnValue") : nullptr;
+    const auto text = value ? scalarText(*value) : std::nullopt;
+    return text && (*text == L"0" || *text == L"4096");
 }
 
 class OwnedText {
@@ -344,13 +353,19 @@ void ModelRun::execMethod(const TraceCall& call, IWbemServices* services) {
     OwnedText methodText(&method);
     const bool wantsOutput = flagField(call.arguments, "outParams");
     const bool wantsResult = flagField(call.arguments, "callResult");
+    const TraceObject* recorded = objectField(call.returned, "outParams");
     ComRef<IWbemClassObject> output;
     ComRef<IWbemCallResult> callResult;
-    const HRESULT hr = services->ExecMethod(
-        pathText.get(), methodText.get(), static_cast<LONG>(numberField(call.arguments, "flags")), nullptr,
-        input.get(), wantsOutput ? output.put() : nullptr, wantsResult ? callResult.put() : nullptr);
+    HRESULT hr = S_OK;
+    {
+        // The recorded host's image files are not on this machine; a call it accepted had them.
+        const ImageFilesTakenAsPresent images(SUCCEEDED(call.result) && recorded &&
+                                              acceptedByRecordedHost(*recorded));
+        hr = services->ExecMethod(pathText.get(), methodText.get(),
+                                  static_cast<LONG>(numberField(call.arguments, "flags")), nullptr, input.get(),
+                                  wantsOutput ? output.put() : nullptr, wantsResult ? callResult.put() : nullptr);
+    }
     result(hr, call.result);
-    const TraceObject* recorded = objectField(call.returned, "outParams");
     if (output && recorded) {
         ObjectRecord modelOutput;
         const auto traceOutput = recordOf(*recorded);

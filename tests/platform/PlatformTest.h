@@ -1,12 +1,10 @@
 // Shared by the platform tests: a fixture that resets the stand-in's process-wide test state and checks that a
-// test released every string, array and registration it made and left COM as it found it, and a class factory.
+// test released every string, array and registration it made and left COM as it found it; a class factory.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <string>
-#include <vector>
 
 #include "WinCompat/Testing.h"
 #include "WinCompat/wbemidl.h"
@@ -14,10 +12,7 @@
 
 class PlatformTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        reset();
-        before_ = WinCompat::Testing::liveCounts();
-    }
+    void SetUp() override { before_ = (reset(), WinCompat::Testing::liveCounts()); }
     void TearDown() override {
         reset();
         EXPECT_EQ(WinCompat::Testing::liveCounts(), before_) << "a string, array or registration leaked";
@@ -46,14 +41,21 @@ inline HRESULT initializeSecurity() {
 
 // Classes that nothing else registers.
 inline constexpr CLSID testClassId = {0x12345678, 0x9ABC, 0x4DEF, {0x80, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}};
-inline constexpr CLSID otherClassId = {0x12345679, 0x9ABC, 0x4DEF, {0x80, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}};
+inline constexpr CLSID otherClassId = {
+    0x12345679, 0x9ABC, 0x4DEF, {0x80, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}};
 
-// A reference-counted class factory that makes more of its kind and counts them.
+// CoCreateInstance of a class, releasing what it made.
+inline HRESULT create(REFCLSID id, DWORD context = CLSCTX_ALL, REFIID iid = IID_IUnknown) {
+    void* object = nullptr;
+    const HRESULT hr = CoCreateInstance(id, nullptr, context, iid, &object);
+    if (object != nullptr) static_cast<IUnknown*>(object)->Release();
+    return hr;
+}
+
+// A reference-counted class factory that hands itself out as each object it makes, and counts them.
 class FakeFactory final : public IClassFactory {
 public:
-    virtual ~FakeFactory() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
         const bool known = IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory);
         *ppv = known ? this : nullptr;
         if (known) AddRef();
@@ -66,9 +68,7 @@ public:
         return left;
     }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID riid, void** ppv) override {
-        auto* object = new FakeFactory();
-        const HRESULT hr = object->QueryInterface(riid, ppv);
-        object->Release();
+        const HRESULT hr = QueryInterface(riid, ppv);
         if (SUCCEEDED(hr)) ++created;
         return hr;
     }
@@ -77,11 +77,3 @@ public:
     std::atomic<ULONG> references{1};
     std::atomic<int> created{0};
 };
-
-// CoCreateInstance of a class, releasing what it made.
-inline HRESULT create(REFCLSID id, DWORD context = CLSCTX_ALL, REFIID iid = IID_IUnknown) {
-    void* object = nullptr;
-    const HRESULT hr = CoCreateInstance(id, nullptr, context, iid, &object);
-    if (object != nullptr) static_cast<IUnknown*>(object)->Release();
-    return hr;
-}

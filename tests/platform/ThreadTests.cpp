@@ -1,5 +1,5 @@
 // What the stand-in keeps per thread (COM initialisation, the last error) and for the whole process (security,
-// registrations of the multithreaded apartment, allocation counting, faults), seen from other threads.
+// registrations of the multithreaded apartment, allocation counting), seen from other threads.
 #include <thread>
 
 #include "PlatformTest.h"
@@ -44,15 +44,11 @@ TEST_F(ThreadTest, ComStateIsPerThreadAndRegistrationsPerApartment) {
     CoUninitialize();
 }
 
-TEST_F(ThreadTest, AllocationsAndFaultsOfEveryThreadCount) {
+TEST_F(ThreadTest, AllocationsOfEveryThreadCount) {
     static int here;
     WinCompat::Testing::armAllocationFailure(150, &here);
-    WinCompat::Testing::injectFault("CoCreateGuid", E_FAIL);
     std::atomic<int> failures{0};
-    GUID guid;
-    HRESULT guidResult = S_OK;
     std::vector<std::thread> threads;
-    threads.emplace_back([&] { guidResult = CoCreateGuid(&guid); });
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 100; ++i) {
@@ -64,5 +60,4 @@ TEST_F(ThreadTest, AllocationsAndFaultsOfEveryThreadCount) {
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(WinCompat::Testing::disarmAllocationFailure(), 400u);
     EXPECT_EQ(failures, 1);
-    EXPECT_EQ(guidResult, E_FAIL);
 }

@@ -1,38 +1,32 @@
-// Eight threads take machines through their whole life on one host at once, each with its own callback.
-#include <gtest/gtest.h>
-
+// Eight threads take machines through their whole life on one host at once, each with a callback of its own:
+// every call succeeds, every line reaches the callback of the thread that made the call, and no thread hears of
+// another's machines.
 #include <HyperVSim/Control.h>
 
 #include <array>
 #include <cstdint>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "ExportRuns.h"
-#include "LibraryTest.h"
+#include "Reliability.h"
 
 namespace VelmoraTest {
 namespace {
 
 using HyperVSim::Control;
 
-constexpr int threadCount = 8;
-constexpr int rounds = 3;
+constexpr int threadCount = 8, rounds = 3;
 
 struct ThreadLog {
     std::thread::id owner;
-    std::vector<std::string> lines;
+    std::string lines;
     bool foreign = false;  // a line arrived on another thread than the owner
 };
 std::array<ThreadLog, threadCount> logs;
 
 template <int Index>
 void logOf(Velmora::LoggingLevel, const char* line) {
-    ThreadLog& log = logs[Index];
-    if (std::this_thread::get_id() != log.owner) log.foreign = true;
-    log.lines.emplace_back(line);
+    logs[Index].foreign |= std::this_thread::get_id() != logs[Index].owner;
+    logs[Index].lines += std::string(line) + '\n';
 }
 
 template <int... Indices>
@@ -41,19 +35,14 @@ constexpr std::array<Velmora::LogCallback, threadCount> callbacksOf(std::integer
 }
 constexpr auto callbacks = callbacksOf(std::make_integer_sequence<int, threadCount>{});
 
-std::string narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
-
 class Threads : public LibraryTest {};
 
 TEST_F(Threads, WholeLivesOnOneHostStayApart) {
     const auto switchesBefore = Control::switches();
     ASSERT_FALSE(switchesBefore.empty());
-    const std::wstring switchPath = switchesBefore.front().path;
+    const wchar_t* networks[] = {switchesBefore.front().path.c_str()};
     std::array<std::vector<std::string>, threadCount> created;
     std::array<int, threadCount> failures{};
-
     std::vector<std::thread> threads;
     for (int index = 0; index < threadCount; ++index) {
         threads.emplace_back([&, index] {
@@ -61,44 +50,32 @@ TEST_F(Threads, WholeLivesOnOneHostStayApart) {
             const Velmora::LogCallback log = callbacks[index];
             for (int round = 0; round < rounds; ++round) {
                 const std::wstring name = L"t" + std::to_wstring(index) + L"r" + std::to_wstring(round);
-                const std::wstring folder = L"C:\\VMs";
-                const wchar_t* networks[] = {switchPath.c_str()};
-                const Velmora::VMSettings settings{
-                    name.c_str(), 2, std::uint64_t{1} << 30, folder.c_str(), Velmora::CPUSettings{1, 0, 100, 100},
-                    networks,     1};
-                Velmora::CreatedVM vm{};
-                if (!Velmora::createVM(log, settings, vm)) {
-                    ++failures[index];
-                    continue;
-                }
-                created[index].push_back(narrow(vm.vmPath));
                 const std::wstring image = makeImage(name + L".vhdx");
                 const wchar_t* images[] = {image.c_str()};
+                const Velmora::VMSettings settings{
+                    name.c_str(), 2, std::uint64_t{1} << 30, L"C:\\VMs", {1, 0, 100, 100}, networks, 1};
+                Velmora::CreatedVM vm{};
                 std::uint64_t used = 0;
-                const bool ok = Velmora::setDiskImages(log, vm.vmPath, 2, images, 1) &&
+                const bool ok = Velmora::createVM(log, settings, vm) &&
+                                Velmora::setDiskImages(log, vm.vmPath, 2, images, 1) &&
                                 Velmora::startVM(log, vm.vmPath) && Velmora::retrieveUsedMemory(log, used) &&
                                 Velmora::stopVM(log, vm.vmPath) && Velmora::deleteVM(log, vm.vmPath);
-                if (!ok) ++failures[index];
+                failures[index] += !ok;
+                const std::wstring path = vm.vmPath;
+                if (!path.empty()) created[index].push_back(std::string(path.begin(), path.end()));
             }
         });
     }
     for (auto& thread : threads) thread.join();
-
     for (int index = 0; index < threadCount; ++index) {
         SCOPED_TRACE("thread " + std::to_string(index));
-        EXPECT_EQ(failures[index], 0) << [&] {
-            std::string all;
-            for (auto& l : logs[index].lines) all += l + "\n";
-            return all;
-        }();
+        EXPECT_EQ(failures[index], 0) << logs[index].lines;
         EXPECT_FALSE(logs[index].foreign);
         EXPECT_EQ(created[index].size(), static_cast<std::size_t>(rounds));
-        for (const std::string& line : logs[index].lines) {
-            for (int other = 0; other < threadCount; ++other) {
-                if (other == index) continue;
-                for (const std::string& path : created[other])
-                    EXPECT_EQ(line.find(path), std::string::npos) << line;
-            }
+        for (int other = 0; other < threadCount; ++other) {
+            if (other == index) continue;
+            for (const std::string& path : created[other])
+                EXPECT_EQ(logs[index].lines.find(path), std::string::npos);
         }
     }
     EXPECT_TRUE(Control::machines().empty());

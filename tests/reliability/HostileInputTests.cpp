@@ -4,9 +4,11 @@
 // last line. (A non-null array shorter than its count cannot be told from a long one: the count must match.)
 #include <HyperVSim/Control.h>
 
+#include <array>
 #include <cstdint>
 #include <iostream>
 #include <limits>
+#include <optional>
 
 #include "Reliability.h"
 #include "Velmora/HResultError.h"
@@ -25,8 +27,7 @@ const std::vector<std::wstring> hostileTexts = {L"",
                                                 {static_cast<wchar_t>(-1)}};
 constexpr std::uint32_t hugeCount = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t generations[] = {0, 1, 2, 3, hugeCount};
-const wchar_t* noText[1] = {nullptr};
-const wchar_t* oneImage[1] = {L"C:\\Disks\\one.vhdx"};
+const wchar_t* const oneImage = L"C:\\Disks\\one.vhdx";
 
 struct Case {
     std::string name;
@@ -44,12 +45,13 @@ std::vector<Case> hostileCases() {
                              return Velmora::createVM(captureLog, settings, created);
                          }});
     };
-    // setDiskImages of a machine that exists unless a path is given.
-    const auto disks = [&](std::string name, const wchar_t* path, std::uint32_t generation, const wchar_t** images,
-                           std::uint32_t count) {
-        cases.push_back({"setDiskImages " + name, [=] {
-                             const std::wstring machine = path ? path : Control::defineMachine(L"target", 2);
-                             return Velmora::setDiskImages(captureLog, machine.c_str(), generation, images, count);
+    // setDiskImages of the given path, or of a machine that exists; an empty list is passed as none.
+    const auto disks = [&](std::string name, std::optional<const wchar_t*> path, std::uint32_t generation,
+                           std::vector<const wchar_t*> images, std::uint32_t count) {
+        cases.push_back({"setDiskImages " + name, [=]() mutable {
+                             const std::wstring machine = path ? L"" : Control::defineMachine(L"target", 2);
+                             return Velmora::setDiskImages(captureLog, path ? *path : machine.c_str(), generation,
+                                                           images.empty() ? nullptr : images.data(), count);
                          }});
     };
     using PathExport = bool (*)(Velmora::LogCallback, const wchar_t*);
@@ -62,44 +64,28 @@ std::vector<Case> hostileCases() {
         const std::string name = text ? std::to_string(i) : "null";
         create("name " + name, [text](auto& s) { s.name = text; });
         create("folder " + name, [text](auto& s) { s.configurationDataRoot = text; });
-        for (const auto& [exportName, exportCall] : pathExports)
-            cases.push_back({exportName + " path " + name, [=] { return exportCall(captureLog, text); }});
-        if (!text) continue;  // a null switch, image or path: below
-        create("switch " + name, [text](auto& s) {
-            static thread_local const wchar_t* one[1];
-            one[0] = text;
-            s.networks = one;
+        create("switch " + name, [one = std::array{text}](auto& s) mutable {
+            s.networks = one.data();
             s.networksCount = 1;
         });
-        cases.push_back({"setDiskImages image " + name, [=] {
-                             const wchar_t* images[1] = {text};
-                             const std::wstring machine = Control::defineMachine(L"target", 2);
-                             return Velmora::setDiskImages(captureLog, machine.c_str(), 2, images, 1);
-                         }});
-        disks("path " + name, text, 2, oneImage, 1);
+        for (const auto& [exportName, exportCall] : pathExports)
+            cases.push_back({exportName + " path " + name, [=] { return exportCall(captureLog, text); }});
+        disks("image " + name, std::nullopt, 2, {text}, 1);
+        disks("path " + name, text, 2, {oneImage}, 1);
     }
     for (const std::uint32_t generation : generations) {
         create("generation " + std::to_string(generation), [generation](auto& s) { s.generation = generation; });
-        disks("generation " + std::to_string(generation), nullptr, generation, oneImage, 1);
+        disks("generation " + std::to_string(generation), std::nullopt, generation, {oneImage}, 1);
     }
     for (const std::uint64_t size : {std::uint64_t{0}, std::uint64_t{1}, std::numeric_limits<std::uint64_t>::max()})
         create("memory " + std::to_string(size), [size](auto& s) { s.ramSizeBytes = size; });
     for (const std::int32_t value : {std::numeric_limits<std::int32_t>::min(), -1, 0, 101})
-        create("processors " + std::to_string(value), [value](auto& s) {
-            s.cpu = Velmora::CPUSettings{value, value, value, value};
-        });
+        create("processors " + std::to_string(value), [value](auto& s) { s.cpu = {value, value, value, value}; });
     for (const std::uint32_t count : {0u, 1u, hugeCount}) {
+        disks("no list for " + std::to_string(count), std::nullopt, 2, {}, count);
         if (count > 0)
             create("no switch list for " + std::to_string(count), [count](auto& s) { s.networksCount = count; });
-        disks("no list for " + std::to_string(count), nullptr, 2, nullptr, count);
     }
-    create("null switch entry", [](auto& s) {
-        s.networks = noText;
-        s.networksCount = 1;
-    });
-    disks("null image", nullptr, 2, noText, 1);
-    cases.push_back(
-        {"setDiskImages null path", [] { return Velmora::setDiskImages(captureLog, nullptr, 2, oneImage, 1); }});
     return cases;
 }
 

@@ -63,19 +63,14 @@ constexpr std::string_view lineHeads[] = {
     "CPU limit out of range, percent: "};
 // clang-format on
 
-class ScratchFolder {
-public:
-    ScratchFolder()
-        : path_(std::filesystem::temp_directory_path() / ("velmora-reliability-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(path_);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+struct ScratchFolder {
+    ScratchFolder() { std::filesystem::create_directories(path); }
     ~ScratchFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(path, ignored);
     }
-    const std::filesystem::path path_;
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("velmora-reliability-" + std::to_string(::getpid()));
 };
 
 // Texts that outlive the calls reading them through pointers.
@@ -134,7 +129,7 @@ bool isAllowedLine(const std::string& line) {
 
 const std::filesystem::path& scratchFolder() {
     static const ScratchFolder folder;
-    return folder.path_;
+    return folder.path;
 }
 
 std::wstring makeImage(const std::wstring& name) {

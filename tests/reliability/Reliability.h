@@ -1,12 +1,9 @@
-// Shared by the reliability tests: the lines the library may write, one successful call of each export ready
-// to be repeated with a fault, a nested call that shows whether an export gives the thread its caller's
-// callback back, and a scratch folder of this process.
+// Shared by the reliability tests: the lines the library may write, a successful call of each export to repeat
+// with a fault, a nested call that shows whether an export gives the caller's callback back, a scratch folder.
 #pragma once
 
 #include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "LibraryTest.h"
 
@@ -16,8 +13,7 @@ namespace VelmoraTest {
 // (a path, a name, a code): a fault must never make the library say something nobody documented.
 bool isAllowedLine(const std::string& line);
 
-// A folder of this process, removed when it ends, and image files in it (the host attaches only files that
-// exist).
+// A folder of this process, removed when it ends, and image files in it (the host attaches only those that exist).
 const std::filesystem::path& scratchFolder();
 std::wstring makeImage(const std::wstring& name);
 
@@ -33,8 +29,8 @@ const std::vector<ExportRun>& exportRuns();
 
 struct NestedOutcome {
     bool result = false;
-    bool threw = false;     // the call left by Velmora::HResultError
-    HRESULT code = S_OK;    // its HRESULT
+    bool threw = false;  // the call left by Velmora::HResultError with this code:
+    HRESULT code = S_OK;
     bool restored = false;  // the outer export went on logging to its own callback, and only there
 };
 

@@ -21,8 +21,7 @@ using HyperVSim::Control;
 class StateFile : public LibraryTest {
 protected:
     void TearDown() override {
-        Control::closeStateFile();
-        std::filesystem::remove(file_);
+        Control::closeStateFile();  // each test's file stays in the scratch folder until the end
         LibraryTest::TearDown();
     }
     const std::string file_ =
@@ -68,18 +67,14 @@ Outcome velmora(const std::string& state, const std::string& arguments, const st
     Outcome outcome;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return outcome;
-    std::array<char, 4096> buffer{};
-    while (std::size_t read = std::fread(buffer.data(), 1, buffer.size(), pipe))
-        outcome.out.append(buffer.data(), read);
+    for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) outcome.out += static_cast<char>(c);
     outcome.status = ::pclose(pipe);
-    while (!outcome.out.empty() && (outcome.out.back() == '\n' || outcome.out.back() == '\r'))
-        outcome.out.pop_back();
+    if (outcome.out.ends_with('\n')) outcome.out.pop_back();
     return outcome;
 }
 
 std::string contents(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return std::string(std::istreambuf_iterator<char>(std::ifstream(file, std::ios::binary).rdbuf()), {});
 }
 
 // The machines a state file holds, by name, with their state.

@@ -38,9 +38,13 @@ constexpr auto callbacks = callbacksOf(std::make_integer_sequence<int, threadCou
 class Threads : public LibraryTest {};
 
 TEST_F(Threads, WholeLivesOnOneHostStayApart) {
-    const auto switchesBefore = Control::switches();
-    ASSERT_FALSE(switchesBefore.empty());
-    const wchar_t* networks[] = {switchesBefore.front().path.c_str()};
+    const auto switches = [] {  // paths and names
+        std::wstring all;
+        for (const auto& view : Control::switches()) all += view.path + L'|' + view.name + L'\n';
+        return all;
+    };
+    const std::wstring switchesBefore = switches(), firstSwitch = Control::switches().at(0).path;
+    const wchar_t* networks[] = {firstSwitch.c_str()};
     std::array<std::vector<std::string>, threadCount> created;
     std::array<int, threadCount> failures{};
     std::vector<std::thread> threads;
@@ -79,12 +83,7 @@ TEST_F(Threads, WholeLivesOnOneHostStayApart) {
         }
     }
     EXPECT_TRUE(Control::machines().empty());
-    const auto switchesAfter = Control::switches();
-    ASSERT_EQ(switchesAfter.size(), switchesBefore.size());
-    for (std::size_t i = 0; i < switchesAfter.size(); ++i) {
-        EXPECT_EQ(switchesAfter[i].path, switchesBefore[i].path);
-        EXPECT_EQ(switchesAfter[i].name, switchesBefore[i].name);
-    }
+    EXPECT_EQ(switches(), switchesBefore);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 # Entry points: `make test` and `make demo` do all the set-up on a fresh Debian machine.
-.PHONY: deps build test test-default test-asan test-tsan demo bench format clean
+# `make check` is the inner loop: the default build and its tests; `make test` is everything CI runs.
+.PHONY: deps build check test test-default test-asan test-tsan demo bench format clean
 
 deps:
 	./scripts/install-deps.sh
@@ -7,6 +8,9 @@ deps:
 build: deps
 	cmake --preset default
 	cmake --build --preset default
+
+check: deps
+	cmake --preset default && cmake --build --preset default && ctest --preset default
 
 test: deps
 	cmake --preset default && cmake --build --preset default && ctest --preset default

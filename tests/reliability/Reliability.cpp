@@ -111,6 +111,12 @@ std::function<bool()> disksCall(std::uint32_t generation, unsigned count) {
     };
 }
 
+// An export that reports into one out-parameter, on the heap (a list of networks is large).
+template <typename Out, bool (*Export)(Velmora::LogCallback, Out&)>
+std::function<bool()> outCall() {
+    return [] { return Export(captureLog, *std::make_unique<Out>()); };
+}
+
 LogLines outerLines;  // the sweeps run on one thread
 std::function<void()> innerCall;
 
@@ -139,27 +145,16 @@ std::wstring makeImage(const std::wstring& name) {
 }
 
 const std::vector<ExportRun>& exportRuns() {
-    using Call = std::function<bool()>;
-    static const std::vector<ExportRun> runs = {{"createVM", createCall},
-                                                {"deleteVM", [] { return pathCall(&Velmora::deleteVM); }},
-                                                {"startVM", [] { return pathCall(&Velmora::startVM); }},
-                                                {"stopVM", [] { return pathCall(&Velmora::stopVM); }},
-                                                {"setDiskImages generation 1", [] { return disksCall(1, 5); }},
-                                                {"setDiskImages generation 2", [] { return disksCall(2, 2); }},
-                                                {"retrieveAvailableNetworkAdapters",
-                                                 [] {
-                                                     return Call([] {
-                                                         Velmora::NetworksList list;
-                                                         return Velmora::retrieveAvailableNetworkAdapters(
-                                                             captureLog, list);
-                                                     });
-                                                 }},
-                                                {"retrieveUsedMemory", [] {
-                                                     return Call([] {
-                                                         std::uint64_t used = 0;
-                                                         return Velmora::retrieveUsedMemory(captureLog, used);
-                                                     });
-                                                 }}};
+    static const std::vector<ExportRun> runs = {
+        {"createVM", createCall},
+        {"deleteVM", [] { return pathCall(&Velmora::deleteVM); }},
+        {"startVM", [] { return pathCall(&Velmora::startVM); }},
+        {"stopVM", [] { return pathCall(&Velmora::stopVM); }},
+        {"setDiskImages generation 1", [] { return disksCall(1, 5); }},
+        {"setDiskImages generation 2", [] { return disksCall(2, 2); }},
+        {"retrieveAvailableNetworkAdapters",
+         outCall<Velmora::NetworksList, &Velmora::retrieveAvailableNetworkAdapters>},
+        {"retrieveUsedMemory", outCall<std::uint64_t, &Velmora::retrieveUsedMemory>}};
     return runs;
 }
 

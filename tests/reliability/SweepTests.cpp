@@ -4,6 +4,7 @@
 #include <HyperVSim/Control.h>
 
 #include <algorithm>
+#include <iostream>
 #include <map>
 #include <set>
 
@@ -56,13 +57,6 @@ const std::map<std::string, std::string> connectionSteps = {
     {"SetBlanket", "Could not set proxy blanket. err="},
     {"OpenNamespace", "Failed to open namespace, err="}};
 
-std::string describe(const Fault& fault) {
-    static const char* const kinds[] = {"Fail",        "NoObject",     "NoOutParams", "CallStatus",
-                                        "ReturnValue", "DeliverValue", "OmitOutput"};
-    return fault.operation + " #" + std::to_string(fault.occurrence) + " " + kinds[static_cast<int>(fault.kind)] +
-           (fault.parameter.empty() ? "" : " of an output");
-}
-
 // The lines of one export call made in the usual way on a freshly seeded host; `before` runs just before it.
 LogLines usualLines(const ExportRun& exportRun, const std::function<void()>& before = {}) {
     Control::reset();
@@ -76,6 +70,7 @@ LogLines usualLines(const ExportRun& exportRun, const std::function<void()>& bef
 class FaultSweep : public LibraryTest {};
 
 TEST_F(FaultSweep, EveryCallOfEveryExportFailsCleanly) {
+    std::size_t calls = 0, runs = 0;
     for (const ExportRun& exportRun : exportRuns()) {
         SCOPED_TRACE(exportRun.name);
         const LogLines baseline = usualLines(exportRun, [] {
@@ -85,11 +80,15 @@ TEST_F(FaultSweep, EveryCallOfEveryExportFailsCleanly) {
         Control::enableJournal(false);
         const std::vector<JournalEntry> journal = Control::journal();
         ASSERT_FALSE(journal.empty());
+        calls += journal.size();
         std::map<std::pair<std::string, std::wstring>, unsigned> seen;
         for (const JournalEntry& entry : journal) {
             const unsigned occurrence = ++seen[{entry.operation, entry.argument}];
             for (const Fault& fault : faultsFor(entry, occurrence)) {
-                SCOPED_TRACE(describe(fault));
+                SCOPED_TRACE(fault.operation + " #" + std::to_string(occurrence) + " kind " +  // as in Fault::Kind
+                             std::to_string(static_cast<int>(fault.kind)) +
+                             (fault.parameter.empty() ? "" : " of an output"));
+                ++runs;
                 Control::reset();
                 const auto call = exportRun.prepare();
                 clearCapturedLines();
@@ -135,6 +134,7 @@ TEST_F(FaultSweep, EveryCallOfEveryExportFailsCleanly) {
             if (HasFatalFailure()) return;
         }
     }
+    std::cout << "fault sweep: " << calls << " calls, " << runs << " faulted runs\n";
 }
 
 #ifndef _WIN32  // failing allocations are the stand-in's
@@ -144,10 +144,11 @@ TEST_F(FaultSweep, EveryCallOfEveryExportFailsCleanly) {
 class AllocationSweep : public LibraryTest {};
 
 TEST_F(AllocationSweep, EveryAllocationOfEveryExportFailsCleanly) {
+    unsigned long swept = 0, joins = 0;
     for (const ExportRun& exportRun : exportRuns()) {
         SCOPED_TRACE(exportRun.name);
         const LogLines usual = usualLines(exportRun);
-        for (unsigned long failAt = 1;; ++failAt) {
+        for (unsigned long failAt = 1;; ++failAt, ++swept) {
             SCOPED_TRACE("allocation " + std::to_string(failAt));
             Control::reset();
             const auto call = exportRun.prepare();
@@ -170,6 +171,7 @@ TEST_F(AllocationSweep, EveryAllocationOfEveryExportFailsCleanly) {
             }
             if (WinCompat::Testing::failedAllocation() == "VarBstrCat") {
                 EXPECT_FALSE(outcome.threw);
+                ++joins;
             } else {
                 EXPECT_TRUE(outcome.threw);
                 EXPECT_EQ(outcome.code, E_OUTOFMEMORY);
@@ -180,6 +182,7 @@ TEST_F(AllocationSweep, EveryAllocationOfEveryExportFailsCleanly) {
             if (HasFailure()) return;
         }
     }
+    std::cout << "allocation sweep: " << swept << " allocations failed in turn, " << joins << " of them joins\n";
 }
 #endif
 

@@ -22,7 +22,7 @@ public:
     StreamCapture();
     StreamCapture(const StreamCapture&) = delete;
     StreamCapture& operator=(const StreamCapture&) = delete;
-    ~StreamCapture();
+    ~StreamCapture() { finish(); }
 
     // Restores both streams and returns what was written to them since the capture began; later calls
     // return nothing.
@@ -30,17 +30,13 @@ public:
 
 private:
     struct Redirect {
-        int stream = -1;
-        int saved = -1;
-        int file = -1;
+        int stream = -1, saved = -1, file = -1;
         std::filesystem::path path;
     };
-
     static Redirect redirect(int stream);
     static std::string restore(Redirect& redirect);
 
-    Redirect output_;
-    Redirect error_;
+    Redirect output_, error_;
     bool finished_ = false;
 };
 

@@ -1,0 +1,271 @@
+// The two host queries as a caller sees them: retrieveAvailableNetworkAdapters' packed list of switch paths
+// and names with its limits, retrieveUsedMemory's sum over the Msvm_Memory instances that count, the lines,
+// and what a failed walk leaves in the out-parameter.
+#include <limits>
+#include <memory>
+
+#include "LibraryTests.h"
+
+namespace VelmoraTest {
+namespace {
+
+constexpr wchar_t untouched = L'#';
+
+class SwitchList : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        std::fill(std::begin(list_->entries), std::end(list_->entries), untouched);
+    }
+    bool retrieve() { return Velmora::retrieveAvailableNetworkAdapters(captureLog, *list_); }
+    std::wstring prefix(std::size_t length) const { return std::wstring(list_->entries, length); }
+    std::wstring all() const { return prefix(Velmora::networksListCapacity); }
+
+    std::unique_ptr<Velmora::NetworksList> list_ = std::make_unique<Velmora::NetworksList>();
+};
+
+std::wstring packed(std::initializer_list<std::wstring> entries) {
+    std::wstring text;
+    for (const std::wstring& entry : entries) text += entry + L'\0';
+    return text + L'\0';
+}
+
+TEST_F(SwitchList, ListsPathAndNameOfEverySwitchClosedByAnEmptyString) {
+    const auto switches = Control::switches();
+    ASSERT_EQ(switches.size(), 2u);
+    const std::wstring expected = packed({switches[0].path, switches[0].name, switches[1].path, switches[1].name});
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(prefix(expected.size() + 1), expected + untouched);
+    EXPECT_TRUE(sameLines(capturedLines(), switchListLines(2)));
+
+    clearCapturedLines();
+    Control::removeAllSwitches();
+    std::fill(std::begin(list_->entries), std::end(list_->entries), untouched);
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(prefix(2), packed({}) + untouched);
+    EXPECT_TRUE(sameLines(capturedLines(), switchListLines(0)));
+}
+
+// A value that cannot be read is an empty string in its place; a null name is one without a line.
+TEST_F(SwitchList, UnreadableValuesBecomeEmptyStringsInTheirPlace) {
+    Control::addSwitch(L"third");
+    const auto switches = Control::switches();
+    Control::injectFault(rule("Get", L"ElementName"));
+    Control::injectFault(delivering(L"__Path", std::int32_t{7}, 2));
+    Control::injectFault(delivering(L"ElementName", HyperVSim::NullString{}, 3));
+    const std::wstring expected = packed({switches[0].path, L"", L"", switches[1].name, switches[2].path, L""});
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(prefix(expected.size()), expected);
+    EXPECT_TRUE(sameLines(capturedLines(), frame("Get available network adapters") +
+                                               infos({"Get '__Path'", "Get 'ElementName'"}) +
+                                               LogLines{error("Failed to get object field"), info("Get '__Path'"),
+                                                        error("Invalid type of field, expected string, got 3")} +
+                                               infos({"Get 'ElementName'", "Get '__Path'", "Get 'ElementName'",
+                                                      "Get available network adapters - OK"})));
+}
+
+TEST_F(SwitchList, FailuresOfTheWalkLeaveTheListUntouched) {
+    const wchar_t* query = L"select * from Msvm_VirtualEthernetSwitch";
+    const LogLines firstPair = infos({"Get '__Path'", "Get 'ElementName'"});
+    const struct {
+        Fault fault;
+        LogLines work;
+    } cases[] = {
+        {rule("ExecQuery", query, Fault::Kind::Fail, wbem(WBEM_E_ACCESS_DENIED)),
+         {error("Query failed, err=-2147217405")}},
+        {rule("Next", query, Fault::Kind::Fail, wbem(WBEM_E_TRANSPORT_FAILURE), 2),
+         firstPair + LogLines{error("Query::Next failed, err=-2147217387")}},
+        {rule("Next", query, Fault::Kind::NoObject, 0, 2),
+         firstPair + LogLines{error("Query returned null object!")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.work.back().text);
+        Control::clearFaults();
+        clearCapturedLines();
+        Control::injectFault(c.fault);
+        EXPECT_FALSE(retrieve());
+        EXPECT_EQ(all(), std::wstring(Velmora::networksListCapacity, untouched));
+        EXPECT_TRUE(sameLines(capturedLines(), frame("Get available network adapters") + c.work));
+    }
+}
+
+// Switch paths all have the same length (the key is a GUID), so a name can be sized to the last character:
+// a pair that fits exactly is copied with the closing string, one a character too long is left out with
+// every pair after it.
+TEST_F(SwitchList, PairsAreCopiedAsLongAsTheyFitWithTheClosingString) {
+    const std::size_t capacity = Velmora::networksListCapacity, pathLength = switchPaths().at(0).size();
+    const auto filling = [&](std::size_t room) { return std::wstring(room - pathLength - 3, L'n'); };
+    const std::size_t firstPair = pathLength + 1 + 5 + 1;
+    const struct {
+        std::vector<std::wstring> names;
+        std::size_t listed;  // switches in the list
+    } cases[] = {
+        {{filling(capacity)}, 1},
+        {{L"first", filling(capacity - firstPair)}, 2},
+        {{L"first", filling(capacity - firstPair) + L"x", L"small"}, 1},
+    };
+    for (const auto& c : cases) {
+        Control::removeAllSwitches();
+        std::vector<std::wstring> expected;
+        for (const std::wstring& name : c.names) {
+            const std::wstring path = Control::addSwitch(name);
+            if (expected.size() < 2 * c.listed) expected.insert(expected.end(), {path, name});
+        }
+        std::fill(std::begin(list_->entries), std::end(list_->entries), untouched);
+        EXPECT_TRUE(retrieve());
+        EXPECT_EQ(entriesOf(*list_), expected);
+        std::size_t end = 0;
+        for (const std::wstring& entry : expected) end += entry.size() + 1;
+        EXPECT_EQ(list_->entries[end], L'\0');
+        EXPECT_EQ(end + 1 < capacity ? list_->entries[end + 1] : untouched, untouched);
+    }
+}
+
+class UsedMemory : public LibraryTest {
+protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        Control::removeAllMemory();
+    }
+    bool retrieve() { return Velmora::retrieveUsedMemory(captureLog, used_); }
+    static void add(HyperVSim::Value name, HyperVSim::Value blockSize, HyperVSim::Value blocks) {
+        Control::addMemory({{L"Name", std::move(name)},
+                            {L"BlockSize", std::move(blockSize)},
+                            {L"NumberOfBlocks", std::move(blocks)}});
+    }
+    static LogLines counted(int times) {
+        LogLines lines;
+        for (int i = 0; i < times; ++i)
+            lines = lines + infos({"Get 'Name'", "Get 'BlockSize'", "Get 'NumberOfBlocks'"});
+        return lines;
+    }
+    static LogLines skipped() { return infos({"Get 'Name'", "Skipped. Name != 'Microsoft'"}); }
+    static LogLines whole(const LogLines& work) {
+        return frame("Get used memory") + work + LogLines{info("Get used memory - OK")};
+    }
+
+    std::uint64_t used_ = 0xDEADBEEF;
+};
+
+TEST_F(UsedMemory, BlockSizeTimesNumberOfBlocksIsAddedUpOverNamesWithoutMicrosoft) {
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(used_, 0u);
+    EXPECT_TRUE(sameLines(capturedLines(), whole({})));
+
+    clearCapturedLines();
+    add(L"4764334D-E001-4176-82EE-5594EC9B530E", L"4096", L"262144");
+    add(L"Microsoft:4764334E-E001-4176-82EE-5594EC9B530E\\0", L"1", L"1");
+    add(L"Microsoft", L"1", L"2");
+    add(L"vm of Microsoft", L"1", L"4");
+    add(L"microsoft", L"1048576", L"8");
+    add(L"MICROSOFT", L"1", L"16");
+    add(L"", L"1", L"32");
+    add(HyperVSim::NullString{}, L"1", L"64");
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(used_, 1073741824u + 8388608u + 16u + 32u + 64u);
+    EXPECT_TRUE(sameLines(capturedLines(), whole(counted(1) + skipped() + skipped() + skipped() + counted(4))));
+
+    Control::reset();
+    clearCapturedLines();
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(used_, 0u) << "the default host's memory is all Microsoft's";
+}
+
+TEST_F(UsedMemory, UnreadableNameCountsAsEmpty) {
+    add(std::int32_t{5}, L"2", L"3");
+    add(L"failing", L"5", L"7");
+    Control::injectFault(rule("Get", L"Name", Fault::Kind::Fail, failed, 2));
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(used_, 6u + 35u);
+    EXPECT_TRUE(sameLines(capturedLines(),
+                          whole(LogLines{info("Get 'Name'"), error("Invalid type of field, expected string, got 3"),
+                                         info("Get 'BlockSize'"), info("Get 'NumberOfBlocks'"), info("Get 'Name'"),
+                                         error("Failed to get object field"), info("Get 'BlockSize'"),
+                                         info("Get 'NumberOfBlocks'")})));
+}
+
+TEST_F(UsedMemory, FiguresAreConvertedByTheCLibraryRulesAndMustBeWhole) {
+    constexpr std::uint64_t maximum = std::numeric_limits<std::uint64_t>::max();
+    const struct {
+        HyperVSim::Value text;
+        bool converts;
+        std::uint64_t value;
+    } cases[] = {
+        {L"4096", true, 4096},
+        {L" \t4096", true, 4096},
+        {L"+4096", true, 4096},
+        {L"-1", true, maximum},  // negated modulo 2^64
+        {L"99999999999999999999999", true, maximum},
+        {L"0", true, 0},
+        {L"4096 ", false, 0},
+        {L"4096kB", false, 0},
+        {L"0x10", false, 0},
+        {L"", false, 0},
+        {L" ", false, 0},
+        {L"-", false, 0},
+        {HyperVSim::NullString{}, false, 0},
+        {std::monostate{}, false, 0},
+        {std::int32_t{4096}, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text.index()) + " " + std::to_string(c.value));
+        Control::removeAllMemory();
+        add(L"block size", c.text, L"1");
+        add(L"number of blocks", L"1", c.text);
+        clearCapturedLines();
+        EXPECT_TRUE(retrieve());
+        EXPECT_EQ(used_, c.converts ? c.value * 2 : 0);
+        // The type error of a value that is not a string comes before the warning, which is the same for
+        // every failing text.
+        LogLines lines = capturedLines();
+        std::erase_if(lines, [](const LogLine& line) { return line.level == Velmora::Error; });
+        EXPECT_TRUE(sameLines(
+            lines, c.converts
+                       ? whole(counted(2))
+                       : whole(infos({"Get 'Name'", "Get 'BlockSize'"}) +
+                               LogLines{warning("Failed to convert block size to integer value.")} + counted(1) +
+                               LogLines{warning("Failed to convert blocks number to integer value.")})));
+    }
+}
+
+TEST_F(UsedMemory, ProductAndSumWrapAroundWithoutACheck) {
+    add(L"a", L"18446744073709551615", L"2");
+    add(L"b", L"9223372036854775808", L"2");
+    add(L"c", L"5", L"1");
+    EXPECT_TRUE(retrieve());
+    EXPECT_EQ(used_, std::numeric_limits<std::uint64_t>::max() - 1 + 0 + 5);
+}
+
+// A failed walk keeps what was summed before it; a rejected query leaves the figure as it was.
+TEST_F(UsedMemory, FailuresOfTheWalk) {
+    const wchar_t* query = L"select * from Msvm_Memory";
+    const struct {
+        Fault fault;
+        std::uint64_t used;
+        LogLines work;
+    } cases[] = {
+        {rule("ExecQuery", query, Fault::Kind::Fail, wbem(WBEM_E_INVALID_CLASS)),
+         0xDEADBEEF,
+         {error("Query failed, err=-2147217392")}},
+        {rule("Next", query, Fault::Kind::Fail, wbem(WBEM_E_TRANSPORT_FAILURE), 3), 1073741834u,
+         counted(2) + LogLines{error("Query::Next failed, err=-2147217387")}},
+        {rule("Next", query, Fault::Kind::NoObject, 0, 2), 1073741824u,
+         counted(1) + LogLines{error("Query returned null object!")}},
+    };
+    add(L"a", L"4096", L"262144");
+    add(L"b", L"1", L"10");
+    add(L"c", L"1", L"100");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.work.back().text);
+        Control::clearFaults();
+        clearCapturedLines();
+        used_ = 0xDEADBEEF;
+        Control::injectFault(c.fault);
+        EXPECT_FALSE(retrieve());
+        EXPECT_EQ(used_, c.used);
+        EXPECT_TRUE(sameLines(capturedLines(), frame("Get used memory") + c.work));
+    }
+}
+
+}  // namespace
+}  // namespace VelmoraTest

@@ -58,6 +58,12 @@ LogLines infos(std::initializer_list<std::string> texts) {
     return lines;
 }
 
+LogLines errors(const std::vector<std::string>& texts) {
+    LogLines lines;
+    for (const std::string& text : texts) lines.push_back(error(text));
+    return lines;
+}
+
 LogLines errorsIn(const LogLines& lines) {
     LogLines errors;
     for (const LogLine& line : lines)
@@ -129,13 +135,13 @@ LogLines addResource() {
            infos({"Request result: <created>", "Get object: <created>"});
 }
 
-LogLines ramLines(const std::wstring& vmPath) {
+static LogLines ramLines(const std::wstring& vmPath) {
     return modifyLines("Set VM RAM", vmPath,
                        {"MaxMemoryBlocksPerNumaNode", "Reservation", "Limit", "VirtualQuantity"},
                        "Request VM RAM - OK");
 }
 
-LogLines cpuLines(const std::wstring& vmPath) {
+static LogLines cpuLines(const std::wstring& vmPath) {
     return modifyLines("Setting CPU cores", vmPath,
                        {"VirtualQuantity", "Reservation", "MaxProcessorsPerNumaNode", "Limit", "Weight"},
                        "Set CPU cores - OK");
@@ -293,12 +299,6 @@ std::wstring stringProperty(IWbemClassObject* object, const wchar_t* name) {
     if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr)) || value.type() != VT_BSTR || !value->bstrVal)
         return {};
     return value->bstrVal;
-}
-
-Velmora::ComPtr<IWbemClassObject> ethernetPortPool(IWbemServices* services) {
-    return Velmora::executeQuery(services, Velmora::Bstr(L"select * from Msvm_ResourcePool where ResourceSubType = "
-                                                         L"'Microsoft:Hyper-V:Synthetic Ethernet Port' and "
-                                                         L"Primordial = True"));
 }
 
 }  // namespace VelmoraTest

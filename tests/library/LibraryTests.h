@@ -31,6 +31,7 @@ void failComCall(const std::string& function, HRESULT result);
 
 std::string ascii(const std::wstring& text);  // host paths and names are ASCII
 LogLines infos(std::initializer_list<std::string> texts);
+LogLines errors(const std::vector<std::string>& texts);
 LogLines errorsIn(const LogLines& lines);  // the Error lines alone
 LogLine objectLine(const std::wstring& path);
 LogLines frame(const char* banner);  // the banner and connectionLines()
@@ -38,10 +39,8 @@ LogLines serviceLines();             // the management service's class, then its
 LogLines association();              // an association query from an object's path
 LogLines puts(std::initializer_list<std::string> properties);
 LogLines methodLines(const std::string& method, std::initializer_list<std::string> inputs);  // up to the call
-LogLines defaultObject();  // a pool's default template, whose path is masked as "<default>"
-LogLines addResource();    // an addition whose created object is masked as "<created>"
-LogLines ramLines(const std::wstring& vmPath);
-LogLines cpuLines(const std::wstring& vmPath);
+LogLines defaultObject();                // a pool's default template, whose path is masked as "<default>"
+LogLines addResource();                  // an addition whose created object is masked as "<created>"
 LogLines usedMemoryLines();              // retrieveUsedMemory on the default host
 LogLines switchListLines(int switches);  // retrieveAvailableNetworkAdapters
 LogLines stateChangeLines(const char* banner, const std::wstring& vmPath);
@@ -100,6 +99,5 @@ struct HyperV {
 bool runInternal(const std::function<bool(const HyperV&)>& work);
 // A string property as WMI reports it, read without a line; empty when it is none.
 std::wstring stringProperty(IWbemClassObject* object, const wchar_t* name);
-Velmora::ComPtr<IWbemClassObject> ethernetPortPool(IWbemServices* services);
 
 }  // namespace VelmoraTest

@@ -46,19 +46,6 @@ TEST_F(LogChannel, LinesGoToTheInnermostScopesCallbackOrElseToTheStreams) {
     EXPECT_TRUE(sameLines(capturedLines(), {info("to the callback"), error("to the callback again")}));
 }
 
-TEST_F(LogChannel, NumbersAreWrittenInDecimalDirectlyAfterTheText) {
-    const Velmora::LogScope scope(captureLog);
-    Velmora::logValues(Error, "Faled to get call status", E_OUTOFMEMORY);
-    Velmora::logValues(Error, "Call failed, status: ", 0);
-    Velmora::logValues(Error, "got ", static_cast<VARTYPE>(VT_NULL), " ", static_cast<VARTYPE>(0x2008));
-    Velmora::logValues(Error, "Invalid VM generation: ", std::uint32_t{4294967295u});
-    Velmora::logValues(Error, "Could not get object: ", L"Msvm_X.Name=\"a\"", ", err=", wbem(WBEM_E_NOT_FOUND));
-    EXPECT_TRUE(
-        sameLines(capturedLines(), {error("Faled to get call status-2147024882"), error("Call failed, status: 0"),
-                                    error("got 1 8200"), error("Invalid VM generation: 4294967295"),
-                                    error("Could not get object: Msvm_X.Name=\"a\", err=-2147217406")}));
-}
-
 // Wide text in the ANSI code pages the tests know: the stand-in's, UTF-8 with '?' as its default character,
 // and on Windows 1252, which Wine also takes for the C.UTF-8 locale. What a page cannot represent becomes its
 // default character; a lone surrogate is representable in neither. Null: not known for the page.

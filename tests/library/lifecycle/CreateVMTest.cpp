@@ -12,12 +12,6 @@ const std::string ramDefault = "Failed to set RAM value. Default value 1024 MB w
 const std::string cpuDefault = "Failed to set cpu cores number. Default value 1 cpu core will be used";
 const std::string networkFailed = "Failed to set up connection to network adapters";
 
-LogLines errorLines(const std::vector<std::string>& texts) {
-    LogLines lines;
-    for (const std::string& text : texts) lines.push_back(error(text));
-    return lines;
-}
-
 // The path the first machine defined after a reset gets: paths are deterministic.
 std::wstring nextMachinePath() {
     const std::wstring path = Control::defineMachine(L"probe", 2);
@@ -112,15 +106,16 @@ TEST_F(CreateVM, DefinitionFailuresReturnFalseAndLeaveThePathAlone) {
         MachineSettings settings({}, c.name, c.generation);
         CreatedMachine created;
         EXPECT_FALSE(createVM(settings, created));
-        EXPECT_TRUE(sameLines(errorsIn(capturedLines()), errorLines(c.errors)));
+        EXPECT_TRUE(sameLines(errorsIn(capturedLines()), errors(c.errors)));
         EXPECT_TRUE(created.untouched());
         EXPECT_EQ(Control::machines().size(), c.defined ? 1u : 0u);
     }
 }
 
-// A generation is refused once the name is written, a switch count without a list before anything is looked up.
+// A generation is refused (in decimal, unsigned) once the name is written, a switch count without a list before
+// anything is looked up.
 TEST_F(CreateVM, RefusedInputStopsBeforeTheDefinition) {
-    MachineSettings badGeneration({}, L"vm1", 3), noList;
+    MachineSettings badGeneration({}, L"vm1", 4294967295u), noList;
     noList.record.networksCount = 2;
     CreatedMachine first, second;
     EXPECT_FALSE(createVM(badGeneration, first));
@@ -129,7 +124,7 @@ TEST_F(CreateVM, RefusedInputStopsBeforeTheDefinition) {
         capturedLines(),
         frame("Create VM") + serviceLines() +
             infos({"Get object: Msvm_VirtualSystemSettingData", "Spawn instance", "Put value: ElementName"}) +
-            LogLines{error("Invalid VM generation: 3")} + frame("Create VM") +
+            LogLines{error("Invalid VM generation: 4294967295")} + frame("Create VM") +
             LogLines{error("No list of network adapters given for a count of 2")}));
     EXPECT_TRUE(first.untouched() && second.untouched());
     EXPECT_TRUE(Control::machines().empty());
@@ -177,8 +172,8 @@ TEST_F(CreateVM, SizingRefusalsAndFailuresLeaveTheDefaults) {
         const auto firstError = std::find_if(lines.begin(), lines.end(),
                                              [](const LogLine& line) { return line.level == Velmora::Error; });
         if (c.lineBefore) {
-            EXPECT_TRUE(sameLines(errorsIn(lines),
-                                  errorLines({c.refusal, c.lineBefore == setCpu ? cpuDefault : ramDefault})));
+            EXPECT_TRUE(
+                sameLines(errorsIn(lines), errors({c.refusal, c.lineBefore == setCpu ? cpuDefault : ramDefault})));
             ASSERT_NE(firstError, lines.begin());
             EXPECT_EQ(*(firstError - 1), info(c.lineBefore));
         }
@@ -217,7 +212,7 @@ TEST_F(CreateVM, APathOfTheLargestSizeThatFitsIsHandedBackWhole) {
     EXPECT_EQ(created.path(), longPath);
     const std::string missing = "Could not get object: " + ascii(longPath) + ", err=-2147217392";
     EXPECT_TRUE(sameLines(errorsIn(capturedLines()),
-                          errorLines({missing, ramDefault, missing, cpuDefault, missing, networkFailed})));
+                          errors({missing, ramDefault, missing, cpuDefault, missing, networkFailed})));
     EXPECT_EQ(capturedLines().back(), info("Create VM - OK"));
     ASSERT_EQ(Control::machines().size(), 1u);
     EXPECT_EQ(Control::machines()[0].memoryMiB, 1024u);
@@ -296,9 +291,7 @@ TEST_F(CreateVM, AdapterFailuresAreReportedAndLeaveWhatWasAdded) {
         MachineSettings settings(switches);
         CreatedMachine created;
         EXPECT_TRUE(createVM(settings, created));
-        std::vector<std::string> errors = c.errors;
-        errors.push_back(networkFailed);
-        EXPECT_TRUE(sameLines(errorsIn(capturedLines()), errorLines(errors)));
+        EXPECT_TRUE(sameLines(errorsIn(capturedLines()), errors(c.errors) + errors({networkFailed})));
         EXPECT_EQ(capturedLines().back(), info("Create VM - OK"));
         std::vector<int> connected;
         const HyperVSim::MachineView vm = Control::machine(vmPath).value();

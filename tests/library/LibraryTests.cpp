@@ -7,13 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <stdexcept>
-
-#include "log/Log.h"
-#include "wmi/Bstr.h"
-#include "wmi/ExportFrame.h"
-#include "wmi/Query.h"
-#include "wmi/Variant.h"
 
 namespace VelmoraTest {
 
@@ -280,25 +273,6 @@ bool HostTest::attach(const std::wstring& vmPath, std::uint32_t generation, cons
     return Velmora::setDiskImages(captureLog, vmPath.c_str(), generation,
                                   pointers.empty() ? nullptr : pointers.data(),
                                   static_cast<std::uint32_t>(pointers.size()));
-}
-
-bool runInternal(const std::function<bool(const HyperV&)>& work) {
-    const Velmora::LogScope scope(captureLog);
-    return Velmora::withHyperVServices([&work](IWbemServices* services) {
-        const Velmora::Bstr serviceClass(L"Msvm_VirtualSystemManagementService");
-        const HyperV hyperV{services, Velmora::getObject(services, serviceClass),
-                            Velmora::getClassInstance(services, serviceClass)};
-        if (!hyperV.serviceClass || !hyperV.service) throw std::runtime_error("the host has no management service");
-        clearCapturedLines();
-        return work(hyperV);
-    });
-}
-
-std::wstring stringProperty(IWbemClassObject* object, const wchar_t* name) {
-    Velmora::Variant value;
-    if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr)) || value.type() != VT_BSTR || !value->bstrVal)
-        return {};
-    return value->bstrVal;
 }
 
 }  // namespace VelmoraTest

@@ -1,6 +1,5 @@
 // What the suites of library_tests share: rules for the simulated host, the named pieces that expected log
-// sequences are built from, the records a caller hands in, image files, and a frame in which the library's
-// internal operations run as an export runs its work.
+// sequences are built from, the records a caller hands in, and image files.
 #pragma once
 
 #include <filesystem>
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "LibraryTest.h"
-#include "wmi/ComPtr.h"
 
 namespace VelmoraTest {
 
@@ -88,16 +86,5 @@ private:
     std::filesystem::path folder_;
     std::vector<std::pair<std::filesystem::path, std::string>> images_;
 };
-
-// What the internal operations need, as the exports that use them have it at hand.
-struct HyperV {
-    IWbemServices* services = nullptr;
-    Velmora::ComPtr<IWbemClassObject> serviceClass, service;  // the management service
-};
-// Runs `work` inside the library's own frame with captureLog, after fetching the management service and
-// emptying the captured lines; every object `work` obtains must be released before it returns.
-bool runInternal(const std::function<bool(const HyperV&)>& work);
-// A string property as WMI reports it, read without a line; empty when it is none.
-std::wstring stringProperty(IWbemClassObject* object, const wchar_t* name);
 
 }  // namespace VelmoraTest

@@ -64,31 +64,6 @@ TEST_F(SwitchList, UnreadableValuesBecomeEmptyStringsInTheirPlace) {
                                                       "Get available network adapters - OK"})));
 }
 
-TEST_F(SwitchList, FailuresOfTheWalkLeaveTheListUntouched) {
-    const wchar_t* query = L"select * from Msvm_VirtualEthernetSwitch";
-    const LogLines firstPair = infos({"Get '__Path'", "Get 'ElementName'"});
-    const struct {
-        Fault fault;
-        LogLines work;
-    } cases[] = {
-        {rule("ExecQuery", query, Fault::Kind::Fail, wbem(WBEM_E_ACCESS_DENIED)),
-         {error("Query failed, err=-2147217405")}},
-        {rule("Next", query, Fault::Kind::Fail, wbem(WBEM_E_TRANSPORT_FAILURE), 2),
-         firstPair + LogLines{error("Query::Next failed, err=-2147217387")}},
-        {rule("Next", query, Fault::Kind::NoObject, 0, 2),
-         firstPair + LogLines{error("Query returned null object!")}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.work.back().text);
-        Control::clearFaults();
-        clearCapturedLines();
-        Control::injectFault(c.fault);
-        EXPECT_FALSE(retrieve());
-        EXPECT_EQ(all(), std::wstring(Velmora::networksListCapacity, untouched));
-        EXPECT_TRUE(sameLines(capturedLines(), frame("Get available network adapters") + c.work));
-    }
-}
-
 // Switch paths all have the same length (the key is a GUID), so a name can be sized to the last character:
 // a pair that fits exactly is copied with the closing string, one a character too long is left out with
 // every pair after it.
@@ -148,11 +123,6 @@ protected:
 };
 
 TEST_F(UsedMemory, BlockSizeTimesNumberOfBlocksIsAddedUpOverNamesWithoutMicrosoft) {
-    EXPECT_TRUE(retrieve());
-    EXPECT_EQ(used_, 0u);
-    EXPECT_TRUE(sameLines(capturedLines(), whole({})));
-
-    clearCapturedLines();
     add(L"4764334D-E001-4176-82EE-5594EC9B530E", L"4096", L"262144");
     add(L"Microsoft:4764334E-E001-4176-82EE-5594EC9B530E\\0", L"1", L"1");
     add(L"Microsoft", L"1", L"2");
@@ -165,10 +135,13 @@ TEST_F(UsedMemory, BlockSizeTimesNumberOfBlocksIsAddedUpOverNamesWithoutMicrosof
     EXPECT_EQ(used_, 1073741824u + 8388608u + 16u + 32u + 64u);
     EXPECT_TRUE(sameLines(capturedLines(), whole(counted(1) + skipped() + skipped() + skipped() + counted(4))));
 
-    Control::reset();
-    clearCapturedLines();
+    // Product and sum wrap around without a check.
+    Control::removeAllMemory();
+    add(L"a", L"18446744073709551615", L"2");
+    add(L"b", L"9223372036854775808", L"2");
+    add(L"c", L"5", L"1");
     EXPECT_TRUE(retrieve());
-    EXPECT_EQ(used_, 0u) << "the default host's memory is all Microsoft's";
+    EXPECT_EQ(used_, std::numeric_limits<std::uint64_t>::max() - 1 + 0 + 5);
 }
 
 TEST_F(UsedMemory, UnreadableNameCountsAsEmpty) {
@@ -228,42 +201,48 @@ TEST_F(UsedMemory, FiguresAreConvertedByTheCLibraryRulesAndMustBeWhole) {
     }
 }
 
-TEST_F(UsedMemory, ProductAndSumWrapAroundWithoutACheck) {
-    add(L"a", L"18446744073709551615", L"2");
-    add(L"b", L"9223372036854775808", L"2");
-    add(L"c", L"5", L"1");
-    EXPECT_TRUE(retrieve());
-    EXPECT_EQ(used_, std::numeric_limits<std::uint64_t>::max() - 1 + 0 + 5);
-}
-
-// A failed walk keeps what was summed before it; a rejected query leaves the figure as it was.
-TEST_F(UsedMemory, FailuresOfTheWalk) {
-    const wchar_t* query = L"select * from Msvm_Memory";
+// A failed walk keeps the list untouched and what was summed before it; a rejected query leaves the figure.
+TEST_F(UsedMemory, FailuresOfTheWalkOfEitherQuery) {
+    const std::wstring switches = L"select * from Msvm_VirtualEthernetSwitch",
+                       memory = L"select * from Msvm_Memory";
+    const LogLines firstPair = infos({"Get '__Path'", "Get 'ElementName'"});
     const struct {
         Fault fault;
-        std::uint64_t used;
         LogLines work;
+        std::uint64_t used;  // for a fault of the memory query
     } cases[] = {
-        {rule("ExecQuery", query, Fault::Kind::Fail, wbem(WBEM_E_INVALID_CLASS)),
-         0xDEADBEEF,
-         {error("Query failed, err=-2147217392")}},
-        {rule("Next", query, Fault::Kind::Fail, wbem(WBEM_E_TRANSPORT_FAILURE), 3), 1073741834u,
-         counted(2) + LogLines{error("Query::Next failed, err=-2147217387")}},
-        {rule("Next", query, Fault::Kind::NoObject, 0, 2), 1073741824u,
-         counted(1) + LogLines{error("Query returned null object!")}},
+        {rule("ExecQuery", switches, Fault::Kind::Fail, wbem(WBEM_E_ACCESS_DENIED)),
+         {error("Query failed, err=-2147217405")}},
+        {rule("Next", switches, Fault::Kind::Fail, wbem(WBEM_E_TRANSPORT_FAILURE), 2),
+         firstPair + LogLines{error("Query::Next failed, err=-2147217387")}},
+        {rule("Next", switches, Fault::Kind::NoObject, 0, 2),
+         firstPair + LogLines{error("Query returned null object!")}},
+        {rule("ExecQuery", memory, Fault::Kind::Fail, wbem(WBEM_E_INVALID_CLASS)),
+         {error("Query failed, err=-2147217392")},
+         0xDEADBEEF},
+        {rule("Next", memory, Fault::Kind::Fail, wbem(WBEM_E_TRANSPORT_FAILURE), 3),
+         counted(2) + LogLines{error("Query::Next failed, err=-2147217387")}, 1073741834u},
+        {rule("Next", memory, Fault::Kind::NoObject, 0, 2),
+         counted(1) + LogLines{error("Query returned null object!")}, 1073741824u},
     };
     add(L"a", L"4096", L"262144");
     add(L"b", L"1", L"10");
     add(L"c", L"1", L"100");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.work.back().text);
+        const bool ofMemory = c.fault.argument == memory;
         Control::clearFaults();
         clearCapturedLines();
-        used_ = 0xDEADBEEF;
         Control::injectFault(c.fault);
-        EXPECT_FALSE(retrieve());
-        EXPECT_EQ(used_, c.used);
-        EXPECT_TRUE(sameLines(capturedLines(), frame("Get used memory") + c.work));
+        used_ = 0xDEADBEEF;
+        auto list = std::make_unique<Velmora::NetworksList>();
+        std::fill(std::begin(list->entries), std::end(list->entries), untouched);
+        EXPECT_FALSE(ofMemory ? retrieve() : Velmora::retrieveAvailableNetworkAdapters(captureLog, *list));
+        EXPECT_EQ(used_, ofMemory ? c.used : 0xDEADBEEF);
+        EXPECT_EQ(std::wstring(list->entries, Velmora::networksListCapacity),
+                  std::wstring(Velmora::networksListCapacity, untouched));
+        EXPECT_TRUE(sameLines(capturedLines(),
+                              frame(ofMemory ? "Get used memory" : "Get available network adapters") + c.work));
     }
 }
 

@@ -1,8 +1,11 @@
 // The library's own WMI reading operations on a connection to the simulated host, where the exports do not
 // reach every case: a query hands back its first object alone, and a field is read as a string or not at all.
 #include "LibraryTests.h"
+#include "log/Log.h"
 #include "wmi/Bstr.h"
+#include "wmi/ExportFrame.h"
 #include "wmi/Query.h"
+#include "wmi/Variant.h"
 
 namespace VelmoraTest {
 namespace {
@@ -14,18 +17,29 @@ const wchar_t* const switchQuery = L"select * from Msvm_VirtualEthernetSwitch";
 
 class WmiReading : public LibraryTest {
 protected:
-    // Runs `work` with the host's services and the first switch, with no lines yet and the journal on.
+    // Runs `work` in the library's own frame with captureLog, the host's services and the first switch, with
+    // no lines yet and the journal on; every object `work` obtains must be released before it returns.
     static void withSwitch(const std::function<void(IWbemServices*, IWbemClassObject*)>& work) {
-        ASSERT_TRUE(runInternal([&](const HyperV& hyperV) {
-            const ComPtr<IWbemClassObject> object = Velmora::executeQuery(hyperV.services, Bstr(switchQuery));
+        const Velmora::LogScope scope(captureLog);
+        ASSERT_TRUE(Velmora::withHyperVServices([&](IWbemServices* services) {
+            const ComPtr<IWbemClassObject> object = Velmora::executeQuery(services, Bstr(switchQuery));
             clearCapturedLines();
             Control::clearJournal();
             Control::enableJournal(true);
-            work(hyperV.services, object.get());
+            work(services, object.get());
             return true;
         }));
     }
 };
+
+// The path WMI reports for an object, read without a line; empty when there is none.
+std::wstring pathOf(IWbemClassObject* object) {
+    Velmora::Variant value;
+    if (!object || FAILED(object->Get(L"__Path", 0, value.put(), nullptr, nullptr)) || value.type() != VT_BSTR ||
+        !value->bstrVal)
+        return {};
+    return value->bstrVal;
+}
 
 TEST_F(WmiReading, AQueryHandsBackItsFirstObjectAndAsksForNoOther) {
     const struct {
@@ -46,7 +60,7 @@ TEST_F(WmiReading, AQueryHandsBackItsFirstObjectAndAsksForNoOther) {
         withSwitch([&](IWbemServices* services, IWbemClassObject*) {
             if (c.line) Control::injectFault(c.fault);
             const ComPtr<IWbemClassObject> object = Velmora::executeQuery(services, Bstr(switchQuery));
-            EXPECT_EQ(object ? stringProperty(object.get(), L"__Path") : L"", c.line ? L"" : first);
+            EXPECT_EQ(pathOf(object.get()), c.line ? L"" : first);
             EXPECT_LE(Control::journalCounts()["Next"], 1u);
             Control::clearFaults();
         });

@@ -64,8 +64,8 @@ TEST_F(MachineState, StopOfADeletedMachineWarnsAndSucceedsWhereAStartFails) {
                                                missing("Starting VM", vm_)));
 }
 
-// Only a machine that WMI does not find counts as deleted: a path it cannot use, a lookup it refuses or a
-// host it cannot reach say nothing of the machine.
+// Only a machine that WMI does not find counts as deleted: a path it cannot use or a lookup it refuses say
+// nothing of the machine (nor does a host it cannot reach: the reliability sweep fails every export there).
 TEST_F(MachineState, StopFailsWhenTheLookupFailsForAnotherReason) {
     ASSERT_TRUE(Velmora::startVM(captureLog, vm_.c_str()));
     const struct {
@@ -82,17 +82,6 @@ TEST_F(MachineState, StopFailsWhenTheLookupFailsForAnotherReason) {
         if (c.injected) Control::injectFault(rule("GetObject", c.path, Fault::Kind::Fail, c.injected));
         EXPECT_FALSE(Velmora::stopVM(captureLog, c.path.c_str())) << ascii(c.path);
         EXPECT_TRUE(sameLines(capturedLines(), missing("Stopping VM", c.path, c.result)));
-    }
-    const LogLines head = LogLines{info("Stopping VM"), info("Request VM state change")} + connectionLines();
-    for (const bool connects : {false, true}) {
-        clearCapturedLines();
-        Control::injectFault(
-            rule(connects ? "OpenNamespace" : "ConnectServer", {}, Fault::Kind::Fail, wbem(WBEM_E_ACCESS_DENIED)));
-        EXPECT_FALSE(Velmora::stopVM(captureLog, vm_.c_str()));
-        EXPECT_TRUE(
-            sameLines(capturedLines(), LogLines(head.begin(), head.end() - (connects ? 0 : 2)) +
-                                           LogLines{error(connects ? "Failed to open namespace, err=-2147217405"
-                                                                   : "Could not connect, err=-2147217405")}));
     }
     EXPECT_EQ(state(vm_), 2);
 }
@@ -126,26 +115,14 @@ TEST_F(MachineState, DeleteRemovesTheMachineAloneAndHyperVsVerdictIsTheResult) {
 
 // An unreadable service path does not end the deletion; the call goes out on an empty path and fails.
 TEST_F(MachineState, DeleteWithAnUnreadableServicePathStillMakesTheCall) {
-    const struct {
-        Fault fault;
-        const char* line;
-    } cases[] = {
-        {rule("Get", L"__Path"), "Failed to get object field"},
-        {delivering(L"__Path", std::int32_t{7}), "Invalid type of field, expected string, got 3"},
-        {delivering(L"__Path", std::monostate{}), "Invalid type of field, expected string, got 1"},
-    };
-    for (const auto& c : cases) {
-        Control::clearFaults();
-        clearCapturedLines();
-        Control::injectFault(c.fault);
-        EXPECT_FALSE(Velmora::deleteVM(captureLog, vm_.c_str())) << c.line;
-        LogLines expected = deleteLines();
-        expected.insert(expected.end() - 1, error(c.line));
-        ASSERT_EQ(capturedLines().size(), expected.size() + 1);
-        EXPECT_TRUE(sameLines(LogLines(capturedLines().begin(), capturedLines().end() - 1), expected));
-        EXPECT_TRUE(capturedLines().back().text.starts_with("Call failed, err= -")) << capturedLines().back().text;
-        EXPECT_TRUE(Control::machine(vm_).has_value());
-    }
+    Control::injectFault(delivering(L"__Path", std::int32_t{7}));
+    EXPECT_FALSE(Velmora::deleteVM(captureLog, vm_.c_str()));
+    LogLines expected = deleteLines();
+    expected.insert(expected.end() - 1, error("Invalid type of field, expected string, got 3"));
+    ASSERT_EQ(capturedLines().size(), expected.size() + 1);
+    EXPECT_TRUE(sameLines(LogLines(capturedLines().begin(), capturedLines().end() - 1), expected));
+    EXPECT_TRUE(capturedLines().back().text.starts_with("Call failed, err= -")) << capturedLines().back().text;
+    EXPECT_TRUE(Control::machine(vm_).has_value());
 }
 
 }  // namespace

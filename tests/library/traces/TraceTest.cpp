@@ -1,7 +1,7 @@
 // A library run recorded as a trace replays with the same lines, results and out-parameters, whatever the model
 // holds meanwhile; a trace edited to answer one call otherwise makes the replay fail where the run leaves the
 // trace, and the diff against the model names that call; the trace of a run on the model differs from the model
-// in nothing. The same run, unrecorded, takes a machine from its creation to its deletion through the exports.
+// in nothing.
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -36,8 +36,8 @@ protected:
     }
 
     // The typical road of a host application: switches, memory, a machine created on the first switch, its
-    // disks, started, memory, stopped and deleted. `equipped` looks at the host once the machine has its disks.
-    Transcript tour(const std::function<void(const std::wstring&)>& equipped = nullptr) {
+    // disks, started, memory, stopped and deleted.
+    Transcript tour() {
         clearCapturedLines();
         Transcript transcript;
         const auto result = [&](bool ok) { transcript.results.push_back(ok); };
@@ -53,7 +53,6 @@ protected:
         const std::wstring machine = created.path();
         transcript.outputs.push_back(machine);
         result(attach(machine, 2, images_));
-        if (equipped) equipped(machine);
         result(Velmora::startVM(captureLog, machine.c_str()));
         result(Velmora::retrieveUsedMemory(captureLog, memory));
         transcript.outputs.push_back(std::to_wstring(memory));
@@ -103,36 +102,6 @@ std::vector<json> readLines(const std::string& path) {
     std::vector<json> lines;
     for (std::string line; std::getline(file, line);) lines.push_back(json::parse(line));
     return lines;
-}
-
-TEST_F(Traces, TheTourTakesAMachineThroughItsLifeAndLeavesTheHostAsItWas) {
-    const std::vector<std::wstring> switches = switchPaths();
-    const Transcript run = tour([&](const std::wstring& machine) {
-        const auto vm = Control::machine(machine);
-        ASSERT_TRUE(vm.has_value());
-        ASSERT_EQ(vm->adapters.size(), 1u);
-        EXPECT_EQ(vm->adapters[0].switches, std::vector<std::wstring>{switches.at(0)});
-        ASSERT_EQ(vm->controllers.size(), 1u);
-        ASSERT_EQ(vm->controllers[0].drives.size(), 2u);
-        for (std::size_t i = 0; i < 2; ++i) {
-            EXPECT_EQ(vm->controllers[0].drives[i].address, std::to_wstring(i));
-            EXPECT_EQ(vm->controllers[0].drives[i].image, images_[i]);
-        }
-    });
-    EXPECT_EQ(run.results, std::vector<bool>(8, true));
-    ASSERT_EQ(run.outputs.size(), 7u);
-    EXPECT_EQ(std::vector<std::wstring>(run.outputs.begin(), run.outputs.begin() + 4),
-              (std::vector<std::wstring>{switches[0], Control::switches()[0].name, switches[1],
-                                         Control::switches()[1].name}));
-    EXPECT_EQ(std::stoull(run.outputs[6]) - std::stoull(run.outputs[4]), 2048ull << 20);
-    EXPECT_TRUE(Control::machines().empty());
-    EXPECT_EQ(switchPaths(), switches);
-    std::uint64_t memory = 0;
-    EXPECT_TRUE(Velmora::retrieveUsedMemory(captureLog, memory));
-    EXPECT_EQ(std::to_wstring(memory), run.outputs[4]);
-    EXPECT_TRUE(imagesUntouched());
-    // The only Error line is the end of setDiskImages' search for a SCSI controller the machine lacked.
-    EXPECT_TRUE(sameLines(errorsIn(run.lines), {error("Query returned no objects!")}));
 }
 
 // Recorded with the host's object text source, and without one (as on Wine), when the recorder makes the

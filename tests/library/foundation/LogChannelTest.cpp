@@ -1,6 +1,5 @@
 // The log channel: where lines go, how composed lines are written, and the per-thread sink as the library
 // installs and restores it, also when an export is called from a callback or from two threads at once.
-#include <stdexcept>
 #include <thread>
 
 #include "LibraryTests.h"
@@ -19,31 +18,6 @@ std::string asText(const LogLines& lines) {
     std::string text;
     for (const LogLine& line : lines) text += line.text + '\n';
     return text;
-}
-
-TEST_F(LogChannel, LinesGoToTheInnermostScopesCallbackOrElseToTheStreams) {
-    StreamCapture streams;
-    Velmora::logMessage(Info, "first");
-    {
-        const Velmora::LogScope outer(captureLog);
-        {
-            const Velmora::LogScope inner(nullptr);
-            Velmora::logMessage(Warning, "second");
-        }
-        Velmora::logMessage(Info, "to the callback");
-        try {
-            const Velmora::LogScope left(nullptr);
-            throw std::runtime_error("leaving");
-        } catch (const std::runtime_error&) {
-        }
-        Velmora::logMessage(Error, "to the callback again");
-    }
-    Velmora::logMessage(Error, "third");
-    Velmora::logMessage(Info, "fourth");
-    const CapturedStreams captured = streams.finish();
-    EXPECT_EQ(captured.output, "first\nsecond\nfourth\n");
-    EXPECT_EQ(captured.error, "third\n");
-    EXPECT_TRUE(sameLines(capturedLines(), {info("to the callback"), error("to the callback again")}));
 }
 
 // Wide text in the ANSI code pages the tests know: the stand-in's, UTF-8 with '?' as its default character,

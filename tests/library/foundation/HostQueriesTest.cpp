@@ -46,22 +46,39 @@ TEST_F(SwitchList, ListsPathAndNameOfEverySwitchClosedByAnEmptyString) {
     EXPECT_TRUE(sameLines(capturedLines(), switchListLines(0)));
 }
 
-// A value that cannot be read is an empty string in its place; a null name is one without a line.
+// A value that cannot be read as a string is an empty one in its place, after its Error line; a null one is
+// empty without a line; a name is read up to an embedded null.
 TEST_F(SwitchList, UnreadableValuesBecomeEmptyStringsInTheirPlace) {
-    Control::addSwitch(L"third");
     const auto switches = Control::switches();
-    Control::injectFault(rule("Get", L"ElementName"));
-    Control::injectFault(delivering(L"__Path", std::int32_t{7}, 2));
-    Control::injectFault(delivering(L"ElementName", HyperVSim::NullString{}, 3));
-    const std::wstring expected = packed({switches[0].path, L"", L"", switches[1].name, switches[2].path, L""});
-    EXPECT_TRUE(retrieve());
-    EXPECT_EQ(prefix(expected.size()), expected);
-    EXPECT_TRUE(sameLines(capturedLines(), frame("Get available network adapters") +
-                                               infos({"Get '__Path'", "Get 'ElementName'"}) +
-                                               LogLines{error("Failed to get object field"), info("Get '__Path'"),
-                                                        error("Invalid type of field, expected string, got 3")} +
-                                               infos({"Get 'ElementName'", "Get '__Path'", "Get 'ElementName'",
-                                                      "Get available network adapters - OK"})));
+    const std::string type = "Invalid type of field, expected string, got ";
+    const struct {
+        Fault fault;
+        std::wstring value;
+        std::string line;
+    } cases[] = {
+        {rule("Get", L"ElementName", Fault::Kind::Fail, wbem(WBEM_E_NOT_FOUND)), L"", "Failed to get object field"},
+        {delivering(L"ElementName", std::int32_t{5}), L"", type + "3"},
+        {delivering(L"ElementName", std::monostate{}), L"", type + "1"},
+        {delivering(L"ElementName", true), L"", type + "11"},
+        {delivering(L"ElementName", std::vector<std::wstring>{L"a"}), L"", type + "8200"},
+        {delivering(L"ElementName", HyperVSim::NullString{}), L"", ""},
+        {delivering(L"ElementName", std::wstring(L"ab\0cd", 5)), L"ab", ""},
+        {delivering(L"__Path", std::int32_t{7}), L"", type + "3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Control::clearFaults();
+        clearCapturedLines();
+        Control::injectFault(c.fault);
+        const bool path = c.fault.argument == L"__Path";
+        EXPECT_TRUE(retrieve());
+        const std::wstring expected = packed({path ? c.value : switches[0].path, path ? switches[0].name : c.value,
+                                              switches[1].path, switches[1].name});
+        EXPECT_EQ(prefix(expected.size()), expected);
+        LogLines lines = switchListLines(2);
+        if (!c.line.empty()) lines.insert(lines.begin() + connectionLines().size() + (path ? 2 : 3), error(c.line));
+        EXPECT_TRUE(sameLines(capturedLines(), lines));
+    }
 }
 
 // Switch paths all have the same length (the key is a GUID), so a name can be sized to the last character:

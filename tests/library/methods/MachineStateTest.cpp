@@ -113,6 +113,40 @@ TEST_F(MachineState, DeleteRemovesTheMachineAloneAndHyperVsVerdictIsTheResult) {
     EXPECT_EQ(Control::machines()[0].path, other_);
 }
 
+// The management service is the first instance of its class: a query that fails or finds none ends the
+// deletion after its line, and no other instance is asked for.
+TEST_F(MachineState, DeleteNeedsTheManagementService) {
+    const wchar_t* query = L"select * from Msvm_VirtualSystemManagementService";
+    const struct {
+        Fault fault;
+        const char* line;
+    } cases[] = {
+        {rule("ExecQuery", query, Fault::Kind::Fail, wbem(WBEM_E_INVALID_CLASS)), "Query failed, err=-2147217392"},
+        {rule("Next", query, Fault::Kind::Fail, wbem(WBEM_E_TRANSPORT_FAILURE)),
+         "Query::Next failed, err=-2147217387"},
+        {rule("Next", query, Fault::Kind::NoObject), "Query returned no objects!"},
+        {rule("Next", query, Fault::Kind::Fail, wbem(WBEM_S_FALSE)), "Query returned no objects!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Control::clearFaults();
+        clearCapturedLines();
+        Control::injectFault(c.fault);
+        EXPECT_FALSE(Velmora::deleteVM(captureLog, vm_.c_str()));
+        EXPECT_TRUE(sameLines(capturedLines(), frame("Delete VM") + serviceLines() + LogLines{error(c.line)}));
+    }
+    EXPECT_EQ(Control::machines().size(), 2u);
+    Control::clearFaults();
+    Control::clearJournal();
+    Control::enableJournal(true);
+    EXPECT_TRUE(Velmora::deleteVM(captureLog, vm_.c_str()));
+    const auto journal = Control::journal();
+    EXPECT_EQ(
+        std::count_if(journal.begin(), journal.end(),
+                      [&](const auto& entry) { return entry.operation == "Next" && entry.argument == query; }),
+        1);
+}
+
 // An unreadable service path does not end the deletion; the call goes out on an empty path and fails.
 TEST_F(MachineState, DeleteWithAnUnreadableServicePathStillMakesTheCall) {
     Control::injectFault(delivering(L"__Path", std::int32_t{7}));

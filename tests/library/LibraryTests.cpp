@@ -67,16 +67,13 @@ LogLines errorsIn(const LogLines& lines) {
 LogLine objectLine(const std::wstring& path) {
     return info("Get object: " + ascii(path));
 }
-
 LogLines frame(const char* banner) {
     return LogLines{info(banner)} + connectionLines();
 }
-
 LogLines serviceLines() {
     return infos({"Get object: Msvm_VirtualSystemManagementService",
                   "Get class instance: Msvm_VirtualSystemManagementService", "Executing query"});
 }
-
 LogLines association() {
     return infos({"Get '__Path'", "Executing query"});
 }
@@ -86,12 +83,10 @@ LogLines puts(std::initializer_list<std::string> properties) {
     for (const std::string& property : properties) lines.push_back(info("Put value: " + property));
     return lines;
 }
-
 LogLines methodLines(const std::string& method, std::initializer_list<std::string> inputs) {
     return infos({"Get method params: " + method, "Spawn instance"}) + infos(inputs) +
            LogLines{info("Executing method: " + method)};
 }
-
 LogLines defaultObject() {
     return LogLines{info("Request default object form resource pool")} + association() + association() +
            infos({"Get 'ValueRole'", "Get 'PartComponent'", "Get object: <default>"});
@@ -221,12 +216,10 @@ CreatedMachine::CreatedMachine() {
     std::wmemset(created.vmPath, L'#', Velmora::vmPathCapacity);
     std::wcscpy(created.vmPath, L"untouched");
 }
-
 bool CreatedMachine::untouched() const {
     CreatedMachine fresh;
     return std::wmemcmp(created.vmPath, fresh.created.vmPath, Velmora::vmPathCapacity) == 0;
 }
-
 bool createVM(MachineSettings& settings, CreatedMachine& machine) {
     return Velmora::createVM(captureLog, settings.record, machine.created);
 }

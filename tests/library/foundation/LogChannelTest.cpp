@@ -14,12 +14,6 @@ using Velmora::Warning;
 
 class LogChannel : public LibraryTest {};
 
-std::string asText(const LogLines& lines) {
-    std::string text;
-    for (const LogLine& line : lines) text += line.text + '\n';
-    return text;
-}
-
 // Wide text in the ANSI code pages the tests know: the stand-in's, UTF-8 with '?' as its default character,
 // and on Windows 1252, which Wine also takes for the C.UTF-8 locale. What a page cannot represent becomes its
 // default character; a lone surrogate is representable in neither. Null: not known for the page.
@@ -79,7 +73,9 @@ TEST_F(LogChannel, AnExportsLinesGoToItsCallbackOrElseToTheStreams) {
                 fails ? failing + LogLines{error("Query::Next failed, err=-2147217407")} : usedMemoryLines();
             EXPECT_EQ(result, !fails);
             EXPECT_TRUE(sameLines(capturedLines(), withCallback ? expected : LogLines{}));
-            EXPECT_EQ(captured.output, withCallback ? "" : asText(fails ? failing : expected));
+            std::string text;
+            for (const LogLine& line : fails ? failing : expected) text += line.text + '\n';
+            EXPECT_EQ(captured.output, withCallback ? "" : text);
             EXPECT_EQ(captured.error, withCallback || !fails ? "" : "Query::Next failed, err=-2147217407\n");
         }
     }

@@ -19,7 +19,8 @@ protected:
     }
 };
 
-// A COM runtime function of the stand-in (CoInitializeEx, ...) or a call of the host (ConnectServer, ...) fails.
+// A COM runtime function of the stand-in (CoInitializeEx, ...) fails, or a call of the host hands back nothing.
+// (The reliability sweep fails every call of the host in every export and checks the line it ends with.)
 struct StartUpFailure {
     const char* name;
     const char* operation;
@@ -38,12 +39,8 @@ const StartUpFailure startUpFailures[] = {
      "Failed to initialize security. Error: -2147024891"},
     {"NoLocator", "CoCreateInstance", REGDB_E_CLASSNOTREG, 3,
      "Failed to create IWbemLocator object, err=-2147221164"},
-    {"ConnectServerFails", "ConnectServer", wbem(WBEM_E_ACCESS_DENIED), 3, "Could not connect, err=-2147217405"},
     // Nothing may reach CoSetProxyBlanket then: Windows would dereference the missing proxy.
     {"ConnectServerGivesNothing", "ConnectServer", 0, 3, "Null namespace!", Fault::Kind::NoObject},
-    {"SetBlanketFails", "SetBlanket", E_ACCESSDENIED, 3, "Could not set proxy blanket. err=-2147024891"},
-    {"OpenNamespaceFails", "OpenNamespace", wbem(WBEM_E_INVALID_NAMESPACE), 5,
-     "Failed to open namespace, err=-2147217394"},
     {"OpenNamespaceGivesNothing", "OpenNamespace", 0, 5, "Null namespace!", Fault::Kind::NoObject},
 };
 

@@ -50,18 +50,15 @@ TEST_F(CreateVM, DefinesSizesAndConnectsTheMachine) {
     }
     EXPECT_NE(vm.adapters[0].identifiers, vm.adapters[1].identifiers) << "each adapter needs a GUID of its own";
     EXPECT_TRUE(vm.controllers.empty());
-}
 
-TEST_F(CreateVM, GenerationOneGetsItsSubtypeAndTheIdeControllers) {
-    MachineSettings settings({}, L"legacy", 1);
-    CreatedMachine created;
-    ASSERT_TRUE(createVM(settings, created));
-    const auto vm = Control::machine(created.path());
-    ASSERT_TRUE(vm.has_value());
-    EXPECT_EQ(vm->generation, 1);
-    EXPECT_EQ(vm->controllers.size(), 2u);
-    EXPECT_TRUE(vm->adapters.empty());
-    EXPECT_TRUE(sameLines(maskedLines(), createVMLines(vm->path, {})));
+    // Generation 1 gets its subtype, and with it the IDE controllers.
+    clearCapturedLines();
+    MachineSettings legacy({}, L"legacy", 1);
+    ASSERT_TRUE(createVM(legacy, created));
+    const auto first = Control::machine(created.path());
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(std::make_pair(first->generation, first->controllers.size()), std::make_pair(1, std::size_t{2}));
+    EXPECT_TRUE(sameLines(maskedLines(), createVMLines(first->path, {})));
 }
 
 // Each way the definition can fail: the Error lines, the path left alone, and whether the host has the

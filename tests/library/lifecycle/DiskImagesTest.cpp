@@ -82,6 +82,14 @@ TEST_F(DiskImages, EachImageGoesToTheNextFreePlace) {
         {1, 1, 4, {addition(4)}, true, {"0:0", "1:2 0:3"}, {""}, {none, none, callFailed}, 1},
         {2, 2, 2, {addition(3)}, false, {}, {"0:-"}, {none, callFailed}},
         {2, 1, 1, {}, false, {}, {}, {none, idesFailed}},
+        {2,
+         2,
+         1,
+         {rule("ExecQuery", {}, Fault::Kind::Fail, failed, 2)},
+         false,
+         {},
+         {},  // the machine's settings
+         {"Query failed, err=-2147217407", "Cannot get virtual system settings data"}},
         // Both IDE controllers are passed over for the type, then the walk ends.
         {1, 1, 1, {typeAsText}, false, {"", ""}, {}, {typeError, typeError, none, idesFailed}},
     };

@@ -161,17 +161,13 @@ TEST_F(UsedMemory, BlockSizeTimesNumberOfBlocksIsAddedUpOverNamesWithoutMicrosof
     EXPECT_EQ(used_, std::numeric_limits<std::uint64_t>::max() - 1 + 0 + 5);
 }
 
+// Its lines are those of every unreadable value (the switch list's names).
 TEST_F(UsedMemory, UnreadableNameCountsAsEmpty) {
     add(std::int32_t{5}, L"2", L"3");
     add(L"failing", L"5", L"7");
     Control::injectFault(rule("Get", L"Name", Fault::Kind::Fail, failed, 2));
     EXPECT_TRUE(retrieve());
     EXPECT_EQ(used_, 6u + 35u);
-    EXPECT_TRUE(sameLines(capturedLines(),
-                          whole(LogLines{info("Get 'Name'"), error("Invalid type of field, expected string, got 3"),
-                                         info("Get 'BlockSize'"), info("Get 'NumberOfBlocks'"), info("Get 'Name'"),
-                                         error("Failed to get object field"), info("Get 'BlockSize'"),
-                                         info("Get 'NumberOfBlocks'")})));
 }
 
 TEST_F(UsedMemory, FiguresAreConvertedByTheCLibraryRulesAndMustBeWhole) {

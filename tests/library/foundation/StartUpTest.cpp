@@ -127,13 +127,11 @@ TEST_F(StartUp, ConnectionAsksForCallLevelAuthenticationWithImpersonation) {
                                          &impersonation, &identity, &capabilities),
                   S_OK);
     }
-    EXPECT_EQ(authentication, static_cast<DWORD>(RPC_C_AUTHN_WINNT));
-    EXPECT_EQ(authorization, static_cast<DWORD>(RPC_C_AUTHZ_NONE));
+    EXPECT_EQ(std::vector<DWORD>({authentication, authorization, level, impersonation, capabilities}),
+              std::vector<DWORD>({RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, RPC_C_AUTHN_LEVEL_CALL,
+                                  RPC_C_IMP_LEVEL_IMPERSONATE, EOAC_NONE}));
     EXPECT_EQ(principal, nullptr);
-    EXPECT_EQ(level, static_cast<DWORD>(RPC_C_AUTHN_LEVEL_CALL));
-    EXPECT_EQ(impersonation, static_cast<DWORD>(RPC_C_IMP_LEVEL_IMPERSONATE));
     EXPECT_EQ(identity, nullptr);
-    EXPECT_EQ(capabilities, static_cast<DWORD>(EOAC_NONE));
 }
 
 }  // namespace

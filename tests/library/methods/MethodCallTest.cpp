@@ -1,6 +1,6 @@
-// How a method call succeeds or fails, seen through startVM: each failure of the input definition, the input
-// object, its value, the call, its status, its output parameters and the method's ReturnValue ends the export
-// with false after exactly the Error line of the step that failed.
+// How a method call succeeds or fails, seen through startVM: a failure of the input object, its value, the call,
+// its status, its output parameters or the method's ReturnValue ends the export with false after exactly the
+// lines of the steps before it (every call failed in every way, with the line it ends on: the reliability sweep).
 #include "LibraryTests.h"
 
 namespace VelmoraTest {
@@ -19,13 +19,7 @@ Fault call(const char* operation, Fault::Kind kind, HRESULT result = failed) {
 }
 
 const MethodFailure methodFailures[] = {
-    {"NoClass", rule("GetObject", L"Msvm_ComputerSystem", Fault::Kind::Fail, wbem(WBEM_E_ACCESS_DENIED)), 2,
-     "Could not get object: Msvm_ComputerSystem, err=-2147217405", false},
     {"NullClass", rule("GetObject", L"Msvm_ComputerSystem", Fault::Kind::NoObject), 2, "Get null object!", false},
-    {"GetMethodFails", call("GetMethod", Fault::Kind::Fail, wbem(WBEM_E_NOT_FOUND)), 3,
-     "Could not get method, err=-2147217406", false},
-    {"NoInputDefinition", call("GetMethod", Fault::Kind::NoObject), 3, "Returned null method params!", false},
-    {"SpawnInstanceFails", rule("SpawnInstance"), 4, "SpawnInstance call failed, err=-2147217407", false},
     {"SpawnedNothing", rule("SpawnInstance", {}, Fault::Kind::NoObject), 4, "Spawned null instance!", false},
     {"PutRefused", rule("Put", L"RequestedState", Fault::Kind::Fail, wbem(WBEM_E_TYPE_MISMATCH)), 5,
      "Put param failed, err= -2147217403", false},
@@ -36,10 +30,7 @@ const MethodFailure methodFailures[] = {
     {"CallStatusFailure", call("GetCallStatus", Fault::Kind::CallStatus), 6, "Call failed, status: -2147217407",
      true},
     {"CallStatusPositive", call("GetCallStatus", Fault::Kind::CallStatus, 1), 6, "Call failed, status: 1", true},
-    {"ResultUnavailable", call("GetResultObject", Fault::Kind::Fail), 6,
-     "Could not get method result, err=-2147217407", true},
     {"NoOutputParameters", call("GetResultObject", Fault::Kind::NoObject), 6, "Null out params!", true},
-    {"ReturnValueUnreadable", rule("Get", L"ReturnValue"), 6, "Failed to get object field", true},
     {"ReturnValueNotANumber", delivering(L"ReturnValue", std::wstring(L"0")), 6,
      "Invalid type of field, expected string, got 8", true},
     {"Refused", call("ExecMethod", Fault::Kind::ReturnValue, 32768), 6, "RequestStateChange returned 32768", false},

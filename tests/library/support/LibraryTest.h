@@ -1,15 +1,8 @@
-// What the library's test programs share (the library's own suite and the reliability suite; link
-// `library_test_support`, which brings GoogleTest, the library and the simulated host).
-//
-// LibraryTest, the fixture: before each test the default host (HyperVSim::Control::reset), no faults of the
-// stand-in or the host, no armed allocation failure and an empty captured log; after it, and whenever a test
-// calls expectNothingLive(), the stand-in's live strings and arrays and the thread's COM initialisation as at
-// the start and no COM object of the host alive (on Windows, which tells nothing of strings and arrays, only
-// the last two).
-//
-// Log capture: captureLog as an export's callback appends each line to the calling thread's list
-// (capturedLines()); sameLines() compares and prints both lists from the first difference. info(), warning()
-// and error() make expected lines, `+` joins lists, connectionLines() are the lines of every export's start-up.
+// What the library's test programs share (link `library_test_support`: GoogleTest, the library, the host).
+// LibraryTest: before each test the default host, no faults or armed allocation failure and no captured lines;
+// after it (and at expectNothingLive()) the stand-in's strings, arrays and the thread's COM initialisation as at
+// the start and no COM object of the host alive (on Windows the last two). captureLog collects an export's lines
+// per thread (capturedLines()); sameLines() compares lists and prints both from the first difference.
 #pragma once
 
 #include <gtest/gtest.h>

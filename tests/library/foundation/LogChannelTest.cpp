@@ -8,9 +8,7 @@
 namespace VelmoraTest {
 namespace {
 
-using Velmora::Error;
 using Velmora::Info;
-using Velmora::Warning;
 
 class LogChannel : public LibraryTest {};
 

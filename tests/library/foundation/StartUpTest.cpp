@@ -1,6 +1,5 @@
-// COM start-up, the connection to root and the Hyper-V namespace, as every export goes through them: each
-// failure's exact lines, and COM left as the caller had it (none, the multithreaded or a single-threaded
-// apartment).
+// COM start-up and the connection to the Hyper-V namespace, as every export goes through them: each failure's
+// lines, and COM left as the caller had it (none, the multithreaded or a single-threaded apartment).
 #include <cctype>
 #include <thread>
 

@@ -1,6 +1,5 @@
-// What a real host does that the default simulated host does not, and the library copes with: refusals told
-// only by a method's ReturnValue, templates listed with the Default last, and machines whose settings come back
-// together with those of a checkpoint.
+// What a real host does and the library copes with: refusals told only by a ReturnValue, templates listed with
+// the Default last, and a machine's settings coming back together with those of a checkpoint.
 #include <string_view>
 
 #include "LibraryTests.h"

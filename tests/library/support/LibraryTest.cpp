@@ -21,16 +21,6 @@ LogLines& threadLines() {
     return *lines;
 }
 
-void liveCounts(long& strings, long& arrays) {
-#ifdef _WIN32
-    strings = arrays = 0;
-#else
-    const WinCompat::Testing::LiveCounts live = WinCompat::Testing::liveCounts();
-    strings = live.strings;
-    arrays = live.arrays;
-#endif
-}
-
 }  // namespace
 
 void PrintTo(const LogLine& line, std::ostream* out) {
@@ -105,13 +95,14 @@ int comDepth() {
 }
 
 void LibraryTest::SetUp() {
+    HyperVSim::Control::reset();
+    clearCapturedLines();
 #ifndef _WIN32
     WinCompat::Testing::disarmAllocationFailure();
     WinCompat::Testing::clearFaults();
+    strings_ = WinCompat::Testing::liveCounts().strings;
+    arrays_ = WinCompat::Testing::liveCounts().arrays;
 #endif
-    HyperVSim::Control::reset();
-    clearCapturedLines();
-    liveCounts(strings_, arrays_);
     comDepth_ = comDepth();
 }
 
@@ -125,10 +116,10 @@ void LibraryTest::TearDown() {
 }
 
 void LibraryTest::expectNothingLive() const {
-    long strings = 0, arrays = 0;
-    liveCounts(strings, arrays);
-    EXPECT_EQ(strings, strings_) << "BSTRs left alive";
-    EXPECT_EQ(arrays, arrays_) << "SAFEARRAYs left alive";
+#ifndef _WIN32
+    EXPECT_EQ(WinCompat::Testing::liveCounts().strings, strings_) << "BSTRs left alive";
+    EXPECT_EQ(WinCompat::Testing::liveCounts().arrays, arrays_) << "SAFEARRAYs left alive";
+#endif
     EXPECT_EQ(HyperVSim::Control::liveObjects(), 0) << "COM objects of the host left alive";
     EXPECT_EQ(comDepth(), comDepth_) << "COM initialisation not balanced";
 }

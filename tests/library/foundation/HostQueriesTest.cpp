@@ -72,9 +72,8 @@ TEST_F(SwitchList, UnreadableValuesBecomeEmptyStringsInTheirPlace) {
     }
 }
 
-// Switch paths all have the same length (the key is a GUID), so a name can be sized to the last character:
-// a pair that fits exactly is copied with the closing string, one a character too long is left out with
-// every pair after it. Without switches the list is the closing string alone.
+// Switch paths have one length (the key is a GUID), so a name can be sized to the last character: a pair that fits
+// exactly is copied with the closing string, one a character longer is left out with every pair after it.
 TEST_F(SwitchList, PairsAreCopiedAsLongAsTheyFitWithTheClosingString) {
     const std::size_t capacity = Velmora::networksListCapacity, pathLength = switchPaths().at(0).size();
     const auto filling = [&](std::size_t room) { return std::wstring(room - pathLength - 3, L'n'); };
@@ -154,7 +153,6 @@ TEST_F(UsedMemory, BlockSizeTimesNumberOfBlocksIsAddedUpOverNamesWithoutMicrosof
     EXPECT_EQ(used_, std::numeric_limits<std::uint64_t>::max() - 1 + 0 + 5);
 }
 
-// Its lines are those of every unreadable value (the switch list's names).
 TEST_F(UsedMemory, UnreadableNameCountsAsEmpty) {
     add(std::int32_t{5}, L"2", L"3");
     add(L"failing", L"5", L"7");

@@ -18,8 +18,8 @@ protected:
     }
 };
 
-// A COM runtime function of the stand-in (CoInitializeEx, ...) fails, or a call of the host hands back nothing.
-// (The reliability sweep fails every call of the host in every export and checks the line it ends with.)
+// A COM runtime function of the stand-in fails, or a call of the host hands back nothing (the reliability sweep
+// fails every call of the host in every export in every other way).
 struct StartUpFailure {
     const char* name;
     const char* operation;
@@ -70,8 +70,7 @@ INSTANTIATE_TEST_SUITE_P(EachStep, StartUpFails, ::testing::ValuesIn(startUpFail
                          [](const auto& param) { return std::string(param.param.name); });
 
 #ifndef _WIN32
-// The stand-in can forget the process's security, which Windows cannot: the first call sets it, later ones
-// get RPC_E_TOO_LATE, which counts as success.
+// The stand-in can forget the process's security: the first call sets it, later ones get RPC_E_TOO_LATE (success).
 TEST_F(StartUp, SecurityAlreadySetInTheProcessCountsAsSuccess) {
     WinCompat::Testing::resetProcessSecurity();
     EXPECT_TRUE(callExport());

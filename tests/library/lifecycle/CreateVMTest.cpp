@@ -225,6 +225,10 @@ TEST_F(CreateVM, AdapterFailuresAreReportedAndLeaveWhatWasAdded) {
          {-1}},
         {{resulting(std::monostate{})}, {"Settings == VT_NULL", noAdapter}, {-1}},
         {{resulting(std::vector<std::wstring>{})}, {"Result count == 0", noAdapter}, {-1}},
+        // The adapter's settings, the fourth text, go out empty when they cannot be written.
+        {{rule("GetText", {}, Fault::Kind::Fail, failed, 4)},
+         {"Can't serialize IWbemClassObject", "Settings == VT_NULL", noAdapter},
+         {}},
         {{rule("Get", L"ValueRole")}, {"Failed to get object field", noAdapter}, {}},
         {{delivering(L"ValueRole", std::int32_t{3}, 0)}, {"Query returned no matching objects!", noAdapter}, {}},
         {{rule("ExecQuery", L"select * from Msvm_ResourcePool where ResourceType = 33 and Primordial = True")},

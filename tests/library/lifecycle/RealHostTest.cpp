@@ -1,134 +1,74 @@
-// What a real host does that the default simulated host does not, and the library copes with: refusals
-// told only by a method's ReturnValue, templates listed with the Default last, and machines whose settings
-// come back together with those of a checkpoint.
-#include <functional>
-#include <string>
+// What a real host does and the library copes with: refusals told only by a ReturnValue, templates listed with
+// the Default last, and a machine's settings coming back together with those of a checkpoint.
 #include <string_view>
-#include <vector>
 
-#include "LifecycleSupport.h"
+#include "LibraryTests.h"
 
 namespace VelmoraTest {
 namespace {
 
-using HyperVSim::Control;
-using HyperVSim::Fault;
-
-const std::wstring hostSystem =
-    L"\\\\HVSIM01\\root\\virtualization\\v2:Msvm_ComputerSystem.CreationClassName=\"Msvm_ComputerSystem\","
-    L"Name=\"HVSIM01\"";
-
 // The method answers `returnValue` at once on its `occurrence`-th call, without running.
-void refuseAtOnce(const wchar_t* method, HRESULT returnValue, unsigned occurrence = 1) {
-    Fault fault;
-    fault.operation = "ExecMethod";
-    fault.argument = method;
-    fault.kind = Fault::Kind::ReturnValue;
-    fault.result = returnValue;
-    fault.occurrence = occurrence;
-    hostFault(fault);
+Fault refusing(const wchar_t* method, HRESULT returnValue, unsigned occurrence = 1) {
+    return rule("ExecMethod", method, Fault::Kind::ReturnValue, returnValue, occurrence);
 }
 
-class RealHost : public LifecycleTest {
+class RealHost : public HostTest {
 protected:
-    // createVM of a generation 2 machine on the first switch; its path, or empty when it failed.
-    std::wstring create(Velmora::LogCallback log = captureLog) {
-        MachineSettings settings(L"vm1", 2);
-        settings.withSwitches({hostSwitchPaths()[0]});
+    // createVM of a generation 2 machine on the first switch, then two images; the machine's path.
+    std::wstring createAndAttach(Velmora::LogCallback log = captureLog) {
+        MachineSettings settings({switchPaths().at(0)});
         CreatedMachine created;
-        return Velmora::createVM(log, settings.record(), created.created) ? created.path() : std::wstring();
+        EXPECT_TRUE(Velmora::createVM(log, settings.record, created.created));
+        EXPECT_TRUE(attach(created.path(), 2, images(2)));
+        return created.path();
     }
-    bool attach(const std::wstring& vmPath, std::size_t count) {
-        const std::vector<std::wstring> images = makeImages(count);
-        std::vector<const wchar_t*> list = pointers(images);
-        return Velmora::setDiskImages(captureLog, vmPath.c_str(), 2, list.data(),
-                                      static_cast<std::uint32_t>(count));
+    // The machine has its adapter on the first switch, the SCSI controller with both drives and its sizes.
+    static void expectEquipped(const std::wstring& vmPath) {
+        const auto vm = Control::machine(vmPath);
+        ASSERT_TRUE(vm.has_value());
+        ASSERT_EQ(vm->adapters.size(), 1u);
+        EXPECT_EQ(vm->adapters[0].switches, std::vector<std::wstring>{switchPaths().at(0)});
+        ASSERT_EQ(vm->controllers.size(), 1u);
+        EXPECT_EQ(vm->controllers[0].kind, HyperVSim::ControllerView::Kind::Scsi);
+        EXPECT_EQ(vm->controllers[0].drives.size(), 2u);
+        EXPECT_EQ(vm->memoryMiB, 2048u);
+        EXPECT_EQ(vm->processors, 2u);
+        EXPECT_EQ(vm->processorWeight, 200u);
+        EXPECT_TRUE(sameLines(errorsIn(capturedLines()), {error("Query returned no objects!")}));
     }
 };
 
-// Each export, with each refusal that comes at once through a ReturnValue (the host's own, or injected
-// where it refuses only through a job), ends as when the call itself fails: false after the method's line,
-// or, for createVM's follow-up steps and its adapters, the step's own Error line and true.
+// A refusal that comes at once through a ReturnValue, where the simulated host refuses only through a job, ends
+// a step as when the call fails: for createVM's follow-up steps and its adapters the step's own Error lines and
+// true, for setDiskImages false. (Each method's refusal line: the method-call tests; the exports' results with
+// every ExecMethod refused: the reliability sweep.)
 TEST_F(RealHost, RefusalsThroughTheReturnValueFailLikeFailedCalls) {
-    struct Row {
-        const char* name;
-        std::function<bool()> call;  // sets the host up, empties the captured lines and calls the export
-        bool result;
-        std::vector<const char*> errors;
-    };
-    const auto settled = [](const std::function<void()>& setUp, const std::function<bool()>& call) {
-        return [setUp, call] {
-            setUp();
-            clearCapturedLines();
-            return call();
-        };
-    };
-    const auto machine = [] { return Control::defineMachine(L"vm1", 2); };
-    std::wstring path;
-    const std::vector<Row> rows{
-        {"createVM with a name the host refuses",
-         [] {
-             MachineSettings settings(L"");
-             CreatedMachine created;
-             return Velmora::createVM(captureLog, settings.record(), created.created);
-         },
-         false,
-         {"DefineSystem returned 32773"}},
-        {"createVM whose memory is refused",
-         settled([] { refuseAtOnce(L"ModifyResourceSettings", 32773); }, [this] { return !create().empty(); }),
+    const struct {
+        Fault fault;
+        bool create;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {refusing(L"ModifyResourceSettings", 32773),
          true,
          {"ModifyResourceSettings returned 32773", "Failed to set RAM value. Default value 1024 MB will be used"}},
-        {"createVM whose adapter is refused",
-         settled([] { refuseAtOnce(L"AddResourceSettings", 32773); }, [this] { return !create().empty(); }),
+        {refusing(L"AddResourceSettings", 32773),
          true,
          {"AddResourceSettings returned 32773", "Cannot create new synthetic adapter",
           "Failed to set up connection to network adapters"}},
-        {"deleteVM of a running machine",
-         settled(
-             [&] {
-                 path = machine();
-                 Velmora::startVM(captureLog, path.c_str());
-             },
-             [&] { return Velmora::deleteVM(captureLog, path.c_str()); }),
-         false,
-         {"DestroySystem returned 32775"}},
-        {"startVM of the host itself",
-         [] { return Velmora::startVM(captureLog, hostSystem.c_str()); },
-         false,
-         {"RequestStateChange returned 32770"}},
-        {"stopVM of the host itself",
-         [] { return Velmora::stopVM(captureLog, hostSystem.c_str()); },
-         false,
-         {"RequestStateChange returned 32770"}},
-        {"setDiskImages whose SCSI controller is refused",
-         settled(
-             [&] {
-                 path = machine();
-                 refuseAtOnce(L"AddResourceSettings", 32773);
-             },
-             [&] { return attach(path, 1); }),
-         false,
-         {"Query returned no objects!", "AddResourceSettings returned 32773", "Failed to get SCSI controller"}},
-        {"setDiskImages whose virtual hard disk is refused",
-         settled(
-             [&] {
-                 path = machine();
-                 refuseAtOnce(L"AddResourceSettings", 32774, 3);
-             },
-             [&] { return attach(path, 1); }),
+        {refusing(L"AddResourceSettings", 32774, 3),
          false,
          {"Query returned no objects!", "AddResourceSettings returned 32774"}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.errors.front());
         Control::reset();
+        const std::wstring vmPath = Control::defineMachine(L"vm1", 2);
+        Control::injectFault(c.fault);
         clearCapturedLines();
-
-        EXPECT_EQ(row.call(), row.result);
-
-        LogLines errors;
-        for (const char* line : row.errors) errors.push_back(error(line));
-        EXPECT_TRUE(sameLines(linesOfLevel(capturedLines(), Velmora::Error), errors));
+        MachineSettings settings({switchPaths().at(0)}, L"vm2");
+        CreatedMachine created;
+        EXPECT_EQ(c.create ? createVM(settings, created) : attach(vmPath, 2, images(1)), c.create);
+        EXPECT_TRUE(sameLines(errorsIn(capturedLines()), errors(c.errors)));
     }
 }
 
@@ -136,22 +76,11 @@ TEST_F(RealHost, RefusalsThroughTheReturnValueFailLikeFailedCalls) {
 // drives and disks as on any host.
 TEST_F(RealHost, DefaultTemplateListedLastStillEquipsTheMachine) {
     Control::setDefaultTemplateFirst(false);
-    const std::wstring vmPath = create();
-    ASSERT_FALSE(vmPath.empty());
-    ASSERT_TRUE(attach(vmPath, 2));
-
-    const auto vm = Control::machine(vmPath);
-    ASSERT_EQ(vm->adapters.size(), 1u);
-    EXPECT_EQ(vm->adapters[0].switches, std::vector<std::wstring>{hostSwitchPaths()[0]});
-    ASSERT_EQ(vm->controllers.size(), 1u);
-    EXPECT_EQ(vm->controllers[0].kind, HyperVSim::ControllerView::Kind::Scsi);
-    EXPECT_EQ(vm->controllers[0].drives.size(), 2u);
-    EXPECT_TRUE(sameLines(linesOfLevel(capturedLines(), Velmora::Error), {error("Query returned no objects!")}));
+    expectEquipped(createAndAttach());
 }
 
-int checkpointsTaken = 0;
-
 // Takes a checkpoint of every machine when createVM starts sizing the one it has just defined.
+int checkpointsTaken = 0;
 void checkpointBeforeSizing(Velmora::LoggingLevel level, const char* line) {
     captureLog(level, line);
     if (std::string_view(line) != "Set VM RAM") return;
@@ -164,20 +93,9 @@ void checkpointBeforeSizing(Velmora::LoggingLevel level, const char* line) {
 // The checkpoint's settings come first; memory, processors, adapters and disks go to the machine's own.
 TEST_F(RealHost, AMachineWithACheckpointIsEquippedThroughItsOwnSettings) {
     checkpointsTaken = 0;
-    const std::wstring vmPath = create(checkpointBeforeSizing);
-    ASSERT_EQ(checkpointsTaken, 1);
-    ASSERT_TRUE(attach(vmPath, 2));
-
-    const auto vm = Control::machine(vmPath);
-    MachineSettings requested;
-    EXPECT_EQ(vm->memoryMiB * 1024 * 1024, requested.ramSizeBytes);
-    EXPECT_EQ(vm->processors, static_cast<std::uint64_t>(requested.cpu.count));
-    EXPECT_EQ(vm->processorWeight, static_cast<std::uint32_t>(requested.cpu.weight));
-    ASSERT_EQ(vm->adapters.size(), 1u);
-    EXPECT_EQ(vm->adapters[0].switches.size(), 1u);
-    ASSERT_EQ(vm->controllers.size(), 1u);
-    EXPECT_EQ(vm->controllers[0].drives.size(), 2u);
-    EXPECT_TRUE(sameLines(linesOfLevel(capturedLines(), Velmora::Error), {error("Query returned no objects!")}));
+    const std::wstring vmPath = createAndAttach(checkpointBeforeSizing);
+    EXPECT_EQ(checkpointsTaken, 1);
+    expectEquipped(vmPath);
 }
 
 }  // namespace

@@ -2,19 +2,13 @@
 
 #include <list>
 #include <mutex>
-#include <sstream>
 #include <utility>
-
-#ifndef _WIN32
-#include <WinCompat/Testing.h>
-#endif
 
 namespace VelmoraTest {
 namespace {
 
 // Each thread's lines live in a list of the process, reached through a plain thread-local pointer: with
-// MinGW's emulated TLS, a thread_local that has a destructor crashes the exit of the thread that used it
-// (its storage is freed before the destructor runs).
+// MinGW's emulated TLS, a thread_local that has a destructor crashes the exit of the thread that used it.
 std::mutex allThreadsMutex;
 std::list<LogLines> allThreadsLines;
 
@@ -27,34 +21,15 @@ LogLines& threadLines() {
     return *lines;
 }
 
-const char* levelName(Velmora::LoggingLevel level) {
-    switch (level) {
-        case Velmora::Info:
-            return "Info";
-        case Velmora::Warning:
-            return "Warning";
-        case Velmora::Error:
-            return "Error";
-    }
-    return "level?";
-}
-
-std::string listing(const LogLines& lines) {
-    std::ostringstream out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        out << "  " << i << ' ';
-        PrintTo(lines[i], &out);
-        out << '\n';
-    }
-    return out.str();
-}
-
 }  // namespace
 
 void PrintTo(const LogLine& line, std::ostream* out) {
-    *out << levelName(line.level);
-    if (line.level != Velmora::Info && line.level != Velmora::Warning && line.level != Velmora::Error)
-        *out << '(' << static_cast<int>(line.level) << ')';
+    const char* names[] = {"Info", "Warning", "Error"};
+    const int level = static_cast<int>(line.level);
+    if (level >= Velmora::Info && level <= Velmora::Error)
+        *out << names[level - Velmora::Info];
+    else
+        *out << "level " << level;
     *out << " \"" << line.text << '"';
 }
 
@@ -67,7 +42,6 @@ LogLine warning(std::string text) {
 LogLine error(std::string text) {
     return {Velmora::Error, std::move(text)};
 }
-
 LogLines operator+(LogLines head, const LogLines& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
@@ -86,10 +60,13 @@ LogLines connectionLines() {
     if (actual == expected) return ::testing::AssertionSuccess();
     std::size_t first = 0;
     while (first < actual.size() && first < expected.size() && actual[first] == expected[first]) ++first;
-    return ::testing::AssertionFailure()
-           << "log lines differ from line " << first << "\nactual (" << actual.size() << " lines):\n"
-           << listing(actual) << "expected (" << expected.size() << " lines):\n"
-           << listing(expected);
+    auto result = ::testing::AssertionFailure() << "log lines differ from line " << first;
+    for (const auto& [name, lines] : {std::pair{"actual", &actual}, std::pair{"expected", &expected}}) {
+        result << "\n" << name << " (" << lines->size() << " lines):";
+        for (std::size_t i = 0; i < lines->size(); ++i)
+            result << "\n  " << i << ' ' << ::testing::PrintToString((*lines)[i]);
+    }
+    return result;
 }
 
 void captureLog(Velmora::LoggingLevel level, const char* line) {
@@ -102,53 +79,49 @@ void clearCapturedLines() {
     threadLines().clear();
 }
 
-void failComCall(const std::string& function, HRESULT result, unsigned occurrence) {
-#ifdef _WIN32
-    (void)result;
-    (void)occurrence;
-    ADD_FAILURE() << "no COM runtime faults on this platform: " << function;
-#else
-    WinCompat::Testing::injectFault(function, result, occurrence);
-#endif
-}
-
-void failHostCall(const std::string& operation, HRESULT result, const std::wstring& argument, unsigned occurrence) {
-    HyperVSim::Fault fault;
-    fault.operation = operation;
-    fault.argument = argument;
-    fault.occurrence = occurrence;
-    fault.kind = HyperVSim::Fault::Kind::Fail;
-    fault.result = result;
-    HyperVSim::Control::injectFault(fault);
-}
-
-void hostFault(const HyperVSim::Fault& fault) {
-    HyperVSim::Control::injectFault(fault);
-}
-
 const void* libraryModule() {
     return reinterpret_cast<const void*>(&Velmora::retrieveUsedMemory);
 }
 
+int comDepth() {
+#ifdef _WIN32
+    // S_OK: the thread had no COM (now undone at once); S_FALSE: it had; anything else: another apartment.
+    const HRESULT result = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(result)) ::CoUninitialize();
+    return result == S_OK ? 0 : 1;
+#else
+    return WinCompat::Testing::comInitDepth();
+#endif
+}
+
 void LibraryTest::SetUp() {
-    PlatformProbe::clearFaults();
     HyperVSim::Control::reset();
     clearCapturedLines();
-    start_ = PlatformProbe::snapshot();
+#ifndef _WIN32
+    WinCompat::Testing::disarmAllocationFailure();
+    WinCompat::Testing::clearFaults();
+    strings_ = WinCompat::Testing::liveCounts().strings;
+    arrays_ = WinCompat::Testing::liveCounts().arrays;
+#endif
+    comDepth_ = comDepth();
 }
 
 void LibraryTest::TearDown() {
-    PlatformProbe::clearFaults();
+#ifndef _WIN32
+    WinCompat::Testing::disarmAllocationFailure();
+    WinCompat::Testing::clearFaults();
+#endif
     HyperVSim::Control::clearFaults();
     expectNothingLive();
 }
 
 void LibraryTest::expectNothingLive() const {
-    const PlatformSnapshot now = PlatformProbe::snapshot();
-    EXPECT_EQ(now.strings, start_.strings) << "BSTRs left alive";
-    EXPECT_EQ(now.arrays, start_.arrays) << "SAFEARRAYs left alive";
+#ifndef _WIN32
+    EXPECT_EQ(WinCompat::Testing::liveCounts().strings, strings_) << "BSTRs left alive";
+    EXPECT_EQ(WinCompat::Testing::liveCounts().arrays, arrays_) << "SAFEARRAYs left alive";
+#endif
     EXPECT_EQ(HyperVSim::Control::liveObjects(), 0) << "COM objects of the host left alive";
-    EXPECT_EQ(now.comDepth, start_.comDepth) << "COM initialisation not balanced";
+    EXPECT_EQ(comDepth(), comDepth_) << "COM initialisation not balanced";
 }
 
 }  // namespace VelmoraTest

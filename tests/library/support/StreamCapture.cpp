@@ -10,6 +10,12 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+#define dup _dup
+#define dup2 _dup2
+#define close _close
+#define read _read
+#define lseek _lseek
+#define fileno _fileno
 #else
 #include <unistd.h>
 
@@ -19,60 +25,19 @@
 namespace VelmoraTest {
 namespace {
 
-#ifdef _WIN32
-int duplicate(int descriptor) {
-    return _dup(descriptor);
-}
-int duplicateOnto(int descriptor, int target) {
-    return _dup2(descriptor, target);
-}
-void closeDescriptor(int descriptor) {
-    _close(descriptor);
-}
-int readDescriptor(int descriptor, char* buffer, unsigned size) {
-    return _read(descriptor, buffer, size);
-}
-void rewindDescriptor(int descriptor) {
-    _lseek(descriptor, 0, SEEK_SET);
-}
-int standardDescriptor(FILE* stream) {
-    return _fileno(stream);
-}
-
 int createTemporaryFile(std::filesystem::path& path) {
-    wchar_t directory[MAX_PATH + 1];
-    wchar_t name[MAX_PATH + 1];
+#ifdef _WIN32
+    wchar_t directory[MAX_PATH + 1], name[MAX_PATH + 1];
     if (GetTempPathW(MAX_PATH, directory) == 0 || GetTempFileNameW(directory, L"vst", 0, name) == 0) return -1;
     path = name;
     return _wopen(name, _O_RDWR | _O_BINARY | _O_TRUNC, _S_IREAD | _S_IWRITE);
-}
 #else
-int duplicate(int descriptor) {
-    return dup(descriptor);
-}
-int duplicateOnto(int descriptor, int target) {
-    return dup2(descriptor, target) == target ? 0 : -1;
-}
-void closeDescriptor(int descriptor) {
-    close(descriptor);
-}
-int readDescriptor(int descriptor, char* buffer, unsigned size) {
-    return static_cast<int>(read(descriptor, buffer, size));
-}
-void rewindDescriptor(int descriptor) {
-    lseek(descriptor, 0, SEEK_SET);
-}
-int standardDescriptor(FILE* stream) {
-    return fileno(stream);
-}
-
-int createTemporaryFile(std::filesystem::path& path) {
     std::string name = (std::filesystem::temp_directory_path() / "velmora-stream-XXXXXX").string();
     const int descriptor = mkstemp(name.data());
     path = name;
     return descriptor;
-}
 #endif
+}
 
 void flushEverything() {
     std::cout.flush();
@@ -81,29 +46,17 @@ void flushEverything() {
     std::fflush(stderr);
 }
 
-std::string withUnixLineEnds(std::string text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) result += text[i];
-    return result;
-}
-
 }  // namespace
 
 StreamCapture::StreamCapture() {
     flushEverything();
-    output_ = redirect(standardDescriptor(stdout));
+    output_ = redirect(fileno(stdout));
     try {
-        error_ = redirect(standardDescriptor(stderr));
+        error_ = redirect(fileno(stderr));
     } catch (...) {
         restore(output_);
         throw;
     }
-}
-
-StreamCapture::~StreamCapture() {
-    finish();
 }
 
 CapturedStreams StreamCapture::finish() {
@@ -120,23 +73,26 @@ StreamCapture::Redirect StreamCapture::redirect(int stream) {
     Redirect result;
     result.stream = stream;
     result.file = createTemporaryFile(result.path);
-    result.saved = duplicate(stream);
-    if (result.file < 0 || result.saved < 0 || duplicateOnto(result.file, stream) != 0)
+    result.saved = dup(stream);
+    if (result.file < 0 || result.saved < 0 || dup2(result.file, stream) < 0)
         throw std::runtime_error("cannot redirect a standard stream");
     return result;
 }
 
 std::string StreamCapture::restore(Redirect& redirect) {
-    duplicateOnto(redirect.saved, redirect.stream);
-    closeDescriptor(redirect.saved);
+    dup2(redirect.saved, redirect.stream);
+    close(redirect.saved);
     std::string text;
     char buffer[4096];
-    rewindDescriptor(redirect.file);
-    for (int count; (count = readDescriptor(redirect.file, buffer, sizeof buffer)) > 0;) text.append(buffer, count);
-    closeDescriptor(redirect.file);
+    lseek(redirect.file, 0, SEEK_SET);
+    for (int count; (count = static_cast<int>(read(redirect.file, buffer, sizeof buffer))) > 0;)
+        text.append(buffer, count);
+    // A stream in text mode on Windows ends its lines with "\r\n".
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+    close(redirect.file);
     std::error_code ignored;
     std::filesystem::remove(redirect.path, ignored);
-    return withUnixLineEnds(text);
+    return text;
 }
 
 }  // namespace VelmoraTest

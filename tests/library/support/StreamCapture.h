@@ -1,10 +1,6 @@
-// Sends the process's standard output and standard error to temporary files for the lifetime of the
-// capture, then restores them and hands back what was written. It works on the file descriptors, not on
-// std::cout and std::cerr, so it also sees what another copy of the C++ runtime in the process writes: on
-// Windows Velmora.dll links its own, with streams of its own, over the shared C runtime.
-//
-// Text comes back with "\n" line ends, as a program reading it back in text mode sees it. Assert after
-// finish(): a failure reported during the capture would end up in the captured text.
+// Sends standard output and error to temporary files while it lives and hands back what was written (with "\n"
+// line ends). It works on the descriptors, so it also sees what another copy of the C++ runtime writes (on
+// Windows Velmora.dll has its own). Assert after finish(): a failure reported meanwhile would be captured.
 #pragma once
 
 #include <filesystem>
@@ -22,7 +18,7 @@ public:
     StreamCapture();
     StreamCapture(const StreamCapture&) = delete;
     StreamCapture& operator=(const StreamCapture&) = delete;
-    ~StreamCapture();
+    ~StreamCapture() { finish(); }
 
     // Restores both streams and returns what was written to them since the capture began; later calls
     // return nothing.
@@ -30,17 +26,13 @@ public:
 
 private:
     struct Redirect {
-        int stream = -1;
-        int saved = -1;
-        int file = -1;
+        int stream = -1, saved = -1, file = -1;
         std::filesystem::path path;
     };
-
     static Redirect redirect(int stream);
     static std::string restore(Redirect& redirect);
 
-    Redirect output_;
-    Redirect error_;
+    Redirect output_, error_;
     bool finished_ = false;
 };
 

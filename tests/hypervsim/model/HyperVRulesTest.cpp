@@ -120,9 +120,11 @@ TEST_F(HyperVRulesTest, DefineSystemLeavesAMachineOffWithItsSettingsAndDevices) 
                   L"'Microsoft:" + id +
                       L"\\4764334d-e001-4176-82ee-5594ec9b530e' 'Memory' "
                       L"'Settings for Microsoft Virtual Machine Memory.' 4 '1024' '1024' '1024'");
-        EXPECT_EQ(shown(associated(own, L"Msvm_ProcessorSettingData").at(0).get(),
-                        {L"InstanceID", L"ResourceType", L"VirtualQuantity", L"Limit", L"Reservation", L"Weight"}),
-                  L"'Microsoft:" + id + L"\\b637f346-6a0e-4dec-af52-bd70cb80a21d\\0' 3 '1' '100000' '0' 100");
+        EXPECT_EQ(
+            shown(associated(own, L"Msvm_ProcessorSettingData").at(0).get(),
+                  {L"InstanceID", L"ElementName", L"ResourceType", L"VirtualQuantity", L"Limit", L"Reservation",
+                   L"Weight"}),
+            L"'Microsoft:" + id + L"\\b637f346-6a0e-4dec-af52-bd70cb80a21d\\0' 'Processor' 3 '1' '100000' '0' 100");
         const auto controllers = resourcesOf(path, L"Emulated IDE Controller");
         ASSERT_EQ(controllers.size(), generation == 1 ? 2u : 0u);
         for (std::size_t address = 0; address < controllers.size(); ++address) {
@@ -422,6 +424,12 @@ TEST_F(HyperVRulesTest, RequestStateChangeStartsAndTurnsOffWithTheMachinesMemory
     Object found;
     EXPECT_EQ(getObject(jobs[5], found), wbem(WBEM_E_NOT_FOUND));
     EXPECT_EQ(getObject(jobs[6], found), S_OK);
+
+    // While a change takes its time the machine takes no other request and cannot be destroyed.
+    Control::planNextStateChange({60'000});
+    ASSERT_EQ(requestState(second, 3).returnValue(), completed);
+    EXPECT_EQ(requestState(second, 2).returnValue(), invalidState);
+    EXPECT_EQ(destroy(second).returnValue(), invalidState);
 }
 
 TEST_F(HyperVRulesTest, DestroySystemTakesTheMachineWithEverythingLinkedButItsImages) {
@@ -463,6 +471,7 @@ TEST_F(HyperVRulesTest, ACheckpointComesBeforeTheMachinesOwnSettingsAndGoesWithI
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(text(listed[0].get(), L"__PATH"), checkpoint);
     EXPECT_EQ(text(listed[0].get(), L"VirtualSystemType"), L"Microsoft:Hyper-V:Snapshot:Realized");
+    EXPECT_EQ(text(listed[0].get(), L"ElementName"), L"vm1 - Checkpoint");
     EXPECT_EQ(text(listed[1].get(), L"__PATH"), settings);
     EXPECT_EQ(Control::machine(machine)->memoryMiB, 1024u);
     EXPECT_EQ(addResource(checkpoint, {adapter()}).returnValue(), completed);

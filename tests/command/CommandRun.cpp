@@ -1,33 +1,18 @@
 #include "CommandRun.h"
 
 #include <HyperVSim/Control.h>
-
 #include <fcntl.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <fstream>
-#include <sstream>
 
 extern char** environ;
 
 namespace CommandTest {
 namespace {
-
-std::vector<std::string> mergedEnvironment(const Environment& changes) {
-    std::vector<std::string> merged;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text(*entry);
-        if (!changes.contains(text.substr(0, text.find('=')))) merged.push_back(text);
-    }
-    for (const auto& [name, value] : changes)
-        if (value) merged.push_back(name + "=" + *value);
-    return merged;
-}
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> out;
@@ -57,51 +42,42 @@ struct Terminal {
 
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-Result runProgram(const std::vector<std::string>& argv, const std::filesystem::path& directory, const How& how) {
+Result runProgram(std::vector<std::string> argv, const std::filesystem::path& directory, const How& how) {
     // Output goes to files rather than pipes: nothing can block however much the command prints.
-    const auto outFile = directory / ".stdout";
-    const auto errFile = directory / ".stderr";
+    const auto outFile = directory / ".stdout", errFile = directory / ".stderr";
     Terminal terminal;
     // The terminal keeps typed text until the command reads its line.
     if (how.terminal && write(terminal.master, how.typed.data(), how.typed.size()) < 0) return {};
-
+    const char* in = how.terminal ? terminal.slave.c_str() : "/dev/null";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    const char* in = how.terminal ? terminal.slave.c_str() : "/dev/null";
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in, O_RDWR | O_NOCTTY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (how.terminal)
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, in, O_RDWR | O_NOCTTY, 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, how.terminal ? in : errFile.c_str(),
+                                     how.terminal ? O_RDWR | O_NOCTTY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
 
-    auto arguments = argv;
-    auto env = mergedEnvironment(how.environment);
-    auto argvPointers = pointers(arguments);
-    auto envPointers = pointers(env);
-
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (!how.environment.contains(std::string(*entry).substr(0, std::string(*entry).find('='))))
+            env.push_back(*entry);
+    for (const auto& [name, value] : how.environment)
+        if (value) env.push_back(name + "=" + *value);
     Result result;
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(), envPointers.data()) == 0) {
+    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers(argv).data(), pointers(env).data()) == 0) {
         int status = 0;
-        bool ended = false;
         // The command flushes each piece of its output at once: the file shows how far it has come.
-        for (int tries = 0; !how.interruptAt.empty() && !ended && tries < 3000; ++tries) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
-            if (!ended && readFile(outFile).find(how.interruptAt) != std::string::npos) {
+        for (int tries = 0; !how.interruptAt.empty() && tries < 3000 && waitpid(pid, &status, WNOHANG) == 0;
+             ++tries, usleep(10000))
+            if (readFile(outFile).find(how.interruptAt) != std::string::npos) {
                 kill(pid, SIGINT);
                 break;
             }
-            if (!ended) usleep(10000);
-        }
-        while (!ended && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     }
@@ -126,9 +102,8 @@ void CommandTest::TearDown() {
 Result CommandTest::run(std::vector<std::string> arguments, How how) {
     if (how.state) arguments.insert(arguments.begin(), {"--state", state().string()});
     arguments.insert(arguments.begin(), VELMORA_COMMAND);
-    how.environment.insert({{"XDG_STATE_HOME", (directory_ / "xdg").string()},
-                            {"TMPDIR", directory_.string()},
-                            {"NO_COLOR", std::nullopt}});
+    how.environment.insert(
+        {{"XDG_STATE_HOME", (directory_ / "xdg").string()}, {"TMPDIR", directory_.string()}, {"NO_COLOR", {}}});
     return runProgram(arguments, directory_, how);
 }
 

@@ -9,11 +9,7 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <nlohmann/json.hpp>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace CommandTest {
 
@@ -21,8 +17,7 @@ using nlohmann::json;
 
 struct Result {
     int status = -1;  // exit status, or -1 when the process did not exit normally
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // Variables to set, or (without a value) to remove, on top of the test's own environment.
@@ -39,7 +34,7 @@ struct How {
 };
 
 // Runs argv[0] with the other arguments in `directory`.
-Result runProgram(const std::vector<std::string>& argv, const std::filesystem::path& directory, const How& how);
+Result runProgram(std::vector<std::string> argv, const std::filesystem::path& directory, const How& how);
 
 std::string readFile(const std::filesystem::path& file);
 

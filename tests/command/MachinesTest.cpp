@@ -53,65 +53,35 @@ TEST_F(Machines, ANameIsFoundWithItsQuotesAndBackslashesTakenAsTheyAreWithoutReg
 }
 
 TEST_F(Machines, StartStopAndDeleteWaitUntilTheMachineIsThere) {
-    struct Row {
-        StateChangePlan plan;
-        bool runningBefore;
-        std::vector<std::string> arguments;
-        int status;
-        std::string line;  // on standard output for 0, on standard error otherwise
-        std::string stateAfter;
-    };
-    for (const auto& row : std::vector<Row>{
+    // The line is on standard output for status 0, on standard error otherwise.
+    using Row = std::tuple<StateChangePlan, bool, std::vector<std::string>, int, std::string, std::string>;
+    // clang-format off
+    for (const auto& [next, runningBefore, command, status, line, stateAfter] : std::vector<Row>{
              {{}, false, {"start"}, 0, "Started web-01\n", "running"},
              {{300, false}, false, {"start"}, 0, "Started web-01\n", "running"},
-             {{5000, false},
-              false,
-              {"start", "--timeout", "1"},
-              1,
-              "velmora: web-01 is starting after 1 s, not running\n",
-              "starting"},
+             {{5000, false}, false, {"start", "--timeout", "1"}, 1, "velmora: web-01 is starting after 1 s, not running\n", "starting"},
              {{300, true}, false, {"start"}, 1, "velmora: web-01 ended up off, not running\n", "off"},
-             {{0, true},
-              false,
-              {"start", "--timeout", "1"},
-              1,
-              "velmora: web-01 is off after 1 s, not running\n",
-              "off"},
-             {{5000, false},
-              false,
-              {"start", "--no-wait"},
-              0,
-              "Start of web-01 accepted by Hyper-V; not waited for (--no-wait)\n",
-              "starting"},
+             {{0, true}, false, {"start", "--timeout", "1"}, 1, "velmora: web-01 is off after 1 s, not running\n", "off"},
+             {{5000, false}, false, {"start", "--no-wait"}, 0, "Start of web-01 accepted by Hyper-V; not waited for (--no-wait)\n", "starting"},
              {{300, false}, true, {"stop"}, 0, "Stopped web-01\n", "off"},
-             {{5000, false},
-              true,
-              {"stop", "--timeout", "0"},
-              1,
-              "velmora: web-01 is stopping after 0 s, not off\n",
-              "stopping"},
+             {{5000, false}, true, {"stop", "--timeout", "0"}, 1, "velmora: web-01 is stopping after 0 s, not off\n", "stopping"},
              {{}, false, {"delete"}, 0, "Deleted web-01\n", "gone"},
              // Hyper-V refuses to delete a running machine; the library reads DestroySystem's ReturnValue.
-             {{},
-              true,
-              {"delete", "--timeout", "1"},
-              1,
-              "velmora: deleteVM returned false for web-01: DestroySystem returned 32775 (32775: invalid state for "
-              "this operation)\n",
-              "running"},
-         }) {
-        auto arguments = row.arguments;
+             {{}, true, {"delete", "--timeout", "1"}, 1, "velmora: deleteVM returned false for web-01: DestroySystem "
+              "returned 32775 (32775: invalid state for this operation)\n", "running"}}) {
+        // clang-format on
+        auto arguments = command;
         arguments.insert(arguments.begin() + 1, "web-01");
-        SCOPED_TRACE(testing::PrintToString(arguments) + " " + std::to_string(row.plan.milliseconds));
+        SCOPED_TRACE(testing::PrintToString(arguments) + " " + std::to_string(next.milliseconds));
         ASSERT_EQ(run({"host", "reset"}).status, 0);
         createMachine({"--name", "web-01"});
-        ASSERT_EQ(row.runningBefore ? run({"start", "web-01"}).status : 0, 0);
-        plan(row.plan);
+        ASSERT_EQ(runningBefore ? run({"start", "web-01"}).status : 0, 0);
+        plan(next);
         const auto result = run(arguments);
-        EXPECT_EQ(result.status, row.status) << result.err;
-        EXPECT_NE((row.status == 0 ? result.out : result.err).find(row.line), std::string::npos)
+        EXPECT_EQ(result.status, status) << result.err;
+        EXPECT_NE((status == 0 ? result.out : result.err).find(line), std::string::npos)
             << result.out << result.err;
-        EXPECT_EQ(stateOf("web-01"), row.stateAfter);
+        EXPECT_EQ(stateOf("web-01"), stateAfter);
     }
 }
 

@@ -69,41 +69,32 @@ TEST_F(Output, EveryFailureSaysWhyAndWithJsonPrintsOneDocument) {
     const Environment outOfMemory{{"LD_PRELOAD", std::string(VELMORA_FAIL_ALLOCATION)},
                                   {"VELMORA_TEST_FAIL_ALLOCATION", "1"}};
     const std::string notFound = ", err=-2147217406 (0x80041002 WBEM_E_NOT_FOUND: not found)";
-    struct Row {
-        std::vector<std::string> arguments;
-        int status;
-        std::string reason;
-        Environment environment;
-    };
+    using Row = std::tuple<std::vector<std::string>, int, std::string, Environment>;
     makeImage("disk.vhdx");
-    for (const auto& row : std::vector<Row>{
-             {{"start", nowhere}, 1, "startVM returned false: Could not get object: " + nowhere + notFound},
-             {{"delete", nowhere},
-              1,
-              "deleteVM returned false: Call failed, err= -2147217406 (0x80041002 WBEM_E_NOT_FOUND: not found)"},
-             {{"disks", nowhere, "disk.vhdx"}, 1, "setDiskImages returned false: Could not get object: "},
-             {{"memory"},
-              3,
-              "the library raised HResultError 0x8007000E E_OUTOFMEMORY: out of memory",
-              outOfMemory},
-             {{"create", "--name", "x", "--cpus", "0"}, 2, "--cpus: '0' is not a whole number of processors"},
-             {{"--bogus", "list"}, 2, "The following argument was not expected: --bogus"},
-         }) {
-        SCOPED_TRACE(testing::PrintToString(row.arguments));
-        const auto text = run(row.arguments, {.environment = row.environment});
-        EXPECT_EQ(text.status, row.status) << text.err;
+    // clang-format off
+    for (const auto& [arguments, status, reason, environment] : std::vector<Row>{
+             {{"start", nowhere}, 1, "startVM returned false: Could not get object: " + nowhere + notFound, {}},
+             {{"delete", nowhere}, 1, "deleteVM returned false: Call failed, err= -2147217406 (0x80041002 WBEM_E_NOT_FOUND: not found)", {}},
+             {{"disks", nowhere, "disk.vhdx"}, 1, "setDiskImages returned false: Could not get object: ", {}},
+             {{"memory"}, 3, "the library raised HResultError 0x8007000E E_OUTOFMEMORY: out of memory", outOfMemory},
+             {{"create", "--name", "x", "--cpus", "0"}, 2, "--cpus: '0' is not a whole number of processors", {}},
+             {{"--bogus", "list"}, 2, "The following argument was not expected: --bogus", {}}}) {
+        // clang-format on
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const auto text = run(arguments, {.environment = environment});
+        EXPECT_EQ(text.status, status) << text.err;
         EXPECT_EQ(text.out, "");
-        EXPECT_NE(text.err.find("velmora: " + row.reason), std::string::npos) << text.err;
+        EXPECT_NE(text.err.find("velmora: " + reason), std::string::npos) << text.err;
 
-        auto arguments = row.arguments;
-        arguments.insert(arguments.begin(), "--json");
-        const auto result = run(arguments, {.environment = row.environment});
-        EXPECT_EQ(result.status, row.status);
+        auto asJson = arguments;
+        asJson.insert(asJson.begin(), "--json");
+        const auto result = run(asJson, {.environment = environment});
+        EXPECT_EQ(result.status, status);
         const auto parsed = json::parse(result.out);
         EXPECT_EQ(parsed["ok"], false);
-        EXPECT_EQ(parsed["error"].get<std::string>().find(row.reason), 0u) << parsed.dump();
+        EXPECT_EQ(parsed["error"].get<std::string>().find(reason), 0u) << parsed.dump();
         ASSERT_TRUE(parsed["lines"].is_array());
-        if (row.status == 1) {
+        if (status == 1) {
             EXPECT_EQ(parsed["lines"].back()["level"], "error") << parsed.dump();
             EXPECT_EQ(parsed["path"], nowhere);
         }
@@ -115,13 +106,9 @@ TEST_F(Output, LogLinesShowByLevelInTheLibrarysOrderColouredOnlyOnATerminal) {
     const std::string gone = "\\\\HVSIM01\\root\\virtualization\\v2:Msvm_ComputerSystem.Name=\"gone\"";
     const std::string lookup = "error: Could not get object: " + gone;
     const std::string warning = "warning: VM seems to be already deleted\n";
-    struct Row {
-        std::vector<std::string> arguments;
-        How how;
-        std::vector<std::string> shown;  // in this order
-        std::vector<std::string> hidden;
-    };
-    for (const auto& row : std::vector<Row>{
+    // The lines shown, in this order, and the texts hidden.
+    using Row = std::tuple<std::vector<std::string>, How, std::vector<std::string>, std::vector<std::string>>;
+    for (const auto& [arguments, how, shown, hidden] : std::vector<Row>{
              {{"stop", gone}, {}, {lookup, warning}, {"info:", "\033"}},
              {{"--quiet", "stop", gone}, {}, {lookup}, {"warning:"}},
              {{"-v", "--json", "memory"}, {}, {"info: Get used memory\n", "info: Get used memory - OK\n"}, {}},
@@ -135,37 +122,28 @@ TEST_F(Output, LogLinesShowByLevelInTheLibrarysOrderColouredOnlyOnATerminal) {
               {"warning: VM seems to be already deleted"},
               {"\033"}},
          }) {
-        SCOPED_TRACE(testing::PrintToString(row.arguments));
-        const auto result = run(row.arguments, row.how);
+        SCOPED_TRACE(testing::PrintToString(arguments));
+        const auto result = run(arguments, how);
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.out.find("info:"), std::string::npos) << result.out;
         std::size_t at = 0;
-        for (const auto& text : row.shown) {
+        for (const auto& text : shown) {
             at = result.err.find(text, at);
             ASSERT_NE(at, std::string::npos) << text << "\n" << result.err;
             EXPECT_EQ(result.err.find(text, at + 1), std::string::npos) << "twice: " << text << "\n" << result.err;
         }
-        for (const auto& text : row.hidden) EXPECT_EQ(result.err.find(text), std::string::npos) << result.err;
+        for (const auto& text : hidden) EXPECT_EQ(result.err.find(text), std::string::npos) << result.err;
     }
 }
 
 TEST_F(Output, VersionAndHelpOfEveryCommandWithAnExample) {
     EXPECT_EQ(run({"--version"}).out, "velmora " VELMORA_VERSION "\n");
     EXPECT_EQ(document({"--json", "--version"}), (json{{"ok", true}, {"version", "velmora " VELMORA_VERSION}}));
-    for (const auto& command : std::vector<std::vector<std::string>>{{},
-                                                                     {"switches"},
-                                                                     {"memory"},
-                                                                     {"create"},
-                                                                     {"disks"},
-                                                                     {"start"},
-                                                                     {"stop"},
-                                                                     {"delete"},
-                                                                     {"host"},
-                                                                     {"host", "show"},
-                                                                     {"host", "reset"},
-                                                                     {"list"},
-                                                                     {"help"},
-                                                                     {"tour"}}) {
+    // clang-format off
+    for (const auto& command : std::vector<std::vector<std::string>>{{}, {"switches"}, {"memory"}, {"create"},
+             {"disks"}, {"start"}, {"stop"}, {"delete"}, {"host"}, {"host", "show"}, {"host", "reset"}, {"list"},
+             {"help"}, {"tour"}}) {
+        // clang-format on
         auto arguments = command;
         arguments.push_back("--help");
         const auto help = run(arguments);
@@ -183,15 +161,9 @@ TEST_F(Output, VersionAndHelpOfEveryCommandWithAnExample) {
 
 // Deleting a machine or the host asks a person at a terminal first, never a script.
 TEST_F(Output, DeleteAndResetAskOnATerminalUnlessTold) {
-    struct Row {
-        std::vector<std::string> arguments;
-        How how;
-        int status;
-        std::string line;
-        std::size_t machinesAfter;
-    };
+    using Row = std::tuple<std::vector<std::string>, How, int, std::string, std::size_t>;
     const auto typed = [](const char* text) { return How{.terminal = true, .typed = text}; };
-    for (const auto& row : std::vector<Row>{
+    for (const auto& [arguments, how, status, line, machinesAfter] : std::vector<Row>{
              {{"delete", "web-01"}, typed("n\n"), 1, "web-01 is not deleted: the deletion was not confirmed", 1},
              {{"host", "reset"}, typed("\n"), 1, "is left as it was: the reset was not confirmed", 1},
              {{"delete", "web-01"}, typed("yes\n"), 0, "Delete web-01 (", 0},
@@ -199,14 +171,14 @@ TEST_F(Output, DeleteAndResetAskOnATerminalUnlessTold) {
              {{"host", "reset", "-y"}, typed(""), 0, "", 0},
              {{"delete", "web-01"}, {}, 0, "", 0},
          }) {
-        SCOPED_TRACE(testing::PrintToString(row.arguments) + " " + row.how.typed);
+        SCOPED_TRACE(testing::PrintToString(arguments) + " " + how.typed);
         ASSERT_EQ(run({"host", "reset"}).status, 0);
         createMachine({"--name", "web-01"});
-        const auto result = run(row.arguments, row.how);
-        EXPECT_EQ(result.status, row.status) << result.err;
-        EXPECT_NE(result.err.find(row.line), std::string::npos) << result.err;
-        EXPECT_TRUE(!row.how.typed.empty() || result.err.find("[y/N]") == std::string::npos) << result.err;
-        EXPECT_EQ(machines().size(), row.machinesAfter);
+        const auto result = run(arguments, how);
+        EXPECT_EQ(result.status, status) << result.err;
+        EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
+        EXPECT_TRUE(!how.typed.empty() || result.err.find("[y/N]") == std::string::npos) << result.err;
+        EXPECT_EQ(machines().size(), machinesAfter);
     }
 }
 

@@ -13,20 +13,12 @@ namespace VelmoraCommand {
 namespace {
 
 TEST(Sizes, AcceptWholeNumbersWithABinaryUnitAsPowerShellReadsThem) {
-    for (const auto& [text, bytes] :
-         std::vector<std::pair<const char*, std::uint64_t>>{{"1073741824", 1ull << 30},
-                                                            {"512B", 512},
-                                                            {"4KiB", 4096},
-                                                            {"512MiB", 512ull << 20},
-                                                            {"2 GiB", 2ull << 30},
-                                                            {"2gib", 2ull << 30},
-                                                            {"2GB", 2ull << 30},
-                                                            {"2G", 2ull << 30},
-                                                            {"512 MB", 512ull << 20},
-                                                            {"512m", 512ull << 20},
-                                                            {"4KB", 4096},
-                                                            {"4k", 4096},
-                                                            {"18446744073709551615", UINT64_MAX}})
+    // clang-format off
+    for (const auto& [text, bytes] : std::vector<std::pair<const char*, std::uint64_t>>{
+             {"1073741824", 1ull << 30}, {"512B", 512}, {"4KiB", 4096}, {"512MiB", 512ull << 20}, {"2 GiB", 2ull << 30},
+             {"2gib", 2ull << 30}, {"2GB", 2ull << 30}, {"2G", 2ull << 30}, {"512 MB", 512ull << 20},
+             {"512m", 512ull << 20}, {"4KB", 4096}, {"4k", 4096}, {"18446744073709551615", UINT64_MAX}})
+        // clang-format on
         EXPECT_EQ(parseSize(text).bytes, bytes) << text;
 }
 
@@ -120,7 +112,6 @@ TEST(SwitchResolution, NamesMatchWithoutRegardToCaseAndPathsPassUnchangedOrTheMe
         R"(\\HV\root\virtualization\v2:Msvm_VirtualEthernetSwitch.CreationClassName="S",Name="B")";
     const std::string relative = R"(Msvm_VirtualEthernetSwitch.CreationClassName="x",Name="unknown")";
     const std::vector<Switch> two{{a, "Default Switch"}, {b, "External Switch"}};
-    const std::vector<Switch> twins{{a, "Default Switch"}, {b, "default switch"}, {"p3", "External Switch"}};
     const auto resolved = [](const std::vector<std::string>& arguments, const std::vector<Switch>& available) {
         std::string text;
         try {
@@ -137,11 +128,6 @@ TEST(SwitchResolution, NamesMatchWithoutRegardToCaseAndPathsPassUnchangedOrTheMe
     EXPECT_EQ(unknown.find("no virtual switch is named 'Default'"), 0u) << unknown;
     EXPECT_NE(unknown.find("Default Switch   " + a + "\n  External Switch  " + b), std::string::npos) << unknown;
     EXPECT_NE(resolved({"Default"}, {}).find("the host has no virtual switch"), std::string::npos);
-    const auto ambiguous = resolved({"Default Switch"}, twins);
-    EXPECT_NE(ambiguous.find("ambiguous"), std::string::npos) << ambiguous;
-    EXPECT_NE(ambiguous.find(a), std::string::npos) << ambiguous;
-    EXPECT_NE(ambiguous.find(b), std::string::npos) << ambiguous;
-    EXPECT_EQ(ambiguous.find("p3"), std::string::npos) << ambiguous;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // unless told otherwise. masked() replaces the directory's path by "<tmp>" for comparisons with expected/.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +15,8 @@
 namespace CommandTest {
 
 using nlohmann::json;
+using testing::HasSubstr;
+using testing::Not;
 
 struct Result {
     int status = -1;  // exit status, or -1 when the process did not exit normally

@@ -34,11 +34,13 @@ TEST_F(Output, SwitchesHostShowAndMemoryGiveTheHostAsTextAndJson) {
     }
 }
 
-TEST_F(Output, CreatePrintsThePathThatTheLifecycleCommandsTakeAndTheyNameTheMachine) {
+// The path that create prints is taken by the other commands, as is a name beyond ASCII, with quotes and
+// backslashes as they are, and (as Get-VM does) without regard to case.
+TEST_F(Output, CreatePrintsThePathAndTheOtherCommandsTakeItOrTheName) {
     const std::string name =
-        "w\xc3\xa9"
-        "b-\xe2\x98\x83";  // "wéb-☃"
-    const std::string folder = "C:\\M\xc3\xa4schinen";
+                          "w\xc3\xa9"
+                          "b-\xe2\x98\x83",
+                      folder = "C:\\M\xc3\xa4schinen";  // "wéb-☃", "Mäschinen"
     const auto created = document({"create", "--name", name, "--config-root", folder, "--json"});
     const std::string path = created["path"];
     EXPECT_EQ(created, (json{{"ok", true}, {"name", name}, {"path", path}}));
@@ -46,18 +48,19 @@ TEST_F(Output, CreatePrintsThePathThatTheLifecycleCommandsTakeAndTheyNameTheMach
     EXPECT_EQ(shown["path"], path);
     EXPECT_EQ(shown["name"], name);
     EXPECT_EQ(shown["configurationDataRoot"], folder);
-    const auto other = createMachine({"--name", "web-01"});
+    const std::string quoted = R"(it's "quoted" \back\slash\)";
+    const auto other = createMachine({"--name", quoted});
 
     const auto disks = run({"disks", path, makeImage("disk.vhdx")});
     EXPECT_EQ(disks.status, 0) << disks.err;
     EXPECT_EQ(masked(disks.out), "Disk images attached to " + name + ":\n  <tmp>/disk.vhdx\n");
     for (const auto& [command, done, state] : std::vector<std::tuple<std::string, std::string, std::string>>{
              {"start", "Started", "running"}, {"stop", "Stopped", "off"}, {"delete", "Deleted", "gone"}}) {
-        const auto text = run({command, path});
+        const auto text = run({command, name});
         EXPECT_EQ(text.status, 0) << command << "\n" << text.err;
         EXPECT_EQ(text.out, done + " " + name + "\n");
-        EXPECT_EQ(document({"--json", command, other}),
-                  (json{{"ok", true}, {"machine", "web-01"}, {"path", other}, {"state", state}}));
+        EXPECT_EQ(document({"--json", command, R"(IT'S "QUOTED" \BACK\SLASH\)"}),
+                  (json{{"ok", true}, {"machine", quoted}, {"path", other}, {"state", state}}));
     }
     EXPECT_TRUE(machines().empty());
 }
@@ -84,7 +87,7 @@ TEST_F(Output, EveryFailureSaysWhyAndWithJsonPrintsOneDocument) {
         const auto text = run(arguments, {.environment = environment});
         EXPECT_EQ(text.status, status) << text.err;
         EXPECT_EQ(text.out, "");
-        EXPECT_NE(text.err.find("velmora: " + reason), std::string::npos) << text.err;
+        EXPECT_THAT(text.err, HasSubstr("velmora: " + reason));
 
         auto asJson = arguments;
         asJson.insert(asJson.begin(), "--json");
@@ -108,31 +111,26 @@ TEST_F(Output, LogLinesShowByLevelInTheLibrarysOrderColouredOnlyOnATerminal) {
     const std::string warning = "warning: VM seems to be already deleted\n";
     // The lines shown, in this order, and the texts hidden.
     using Row = std::tuple<std::vector<std::string>, How, std::vector<std::string>, std::vector<std::string>>;
+    const How terminal{.terminal = true}, noColour{.environment = {{"NO_COLOR", "1"}}, .terminal = true};
+    // clang-format off
     for (const auto& [arguments, how, shown, hidden] : std::vector<Row>{
              {{"stop", gone}, {}, {lookup, warning}, {"info:", "\033"}},
              {{"--quiet", "stop", gone}, {}, {lookup}, {"warning:"}},
              {{"-v", "--json", "memory"}, {}, {"info: Get used memory\n", "info: Get used memory - OK\n"}, {}},
-             {{"stop", gone},
-              {.terminal = true},
-              {"\033[31merror\033[0m: Could not get object",
-               "\033[33mwarning\033[0m: VM seems to be already deleted"},
-              {}},
-             {{"stop", gone},
-              {.environment = {{"NO_COLOR", "1"}}, .terminal = true},
-              {"warning: VM seems to be already deleted"},
-              {"\033"}},
-         }) {
+             {{"stop", gone}, terminal, {"\033[31merror\033[0m: Could not get object", "\033[33mwarning\033[0m: VM seems to be already deleted"}, {}},
+             {{"stop", gone}, noColour, {"warning: VM seems to be already deleted"}, {"\033"}}}) {
+        // clang-format on
         SCOPED_TRACE(testing::PrintToString(arguments));
         const auto result = run(arguments, how);
         EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.out.find("info:"), std::string::npos) << result.out;
+        EXPECT_THAT(result.out, Not(HasSubstr("info:")));
         std::size_t at = 0;
         for (const auto& text : shown) {
             at = result.err.find(text, at);
             ASSERT_NE(at, std::string::npos) << text << "\n" << result.err;
             EXPECT_EQ(result.err.find(text, at + 1), std::string::npos) << "twice: " << text << "\n" << result.err;
         }
-        for (const auto& text : hidden) EXPECT_EQ(result.err.find(text), std::string::npos) << result.err;
+        for (const auto& text : hidden) EXPECT_THAT(result.err, Not(HasSubstr(text)));
     }
 }
 
@@ -148,15 +146,14 @@ TEST_F(Output, VersionAndHelpOfEveryCommandWithAnExample) {
         arguments.push_back("--help");
         const auto help = run(arguments);
         EXPECT_EQ(help.status, 0) << testing::PrintToString(command);
-        EXPECT_NE(help.out.find("Usage: velmora"), std::string::npos) << help.out;
-        EXPECT_NE(help.out.find("\n\nExample:\n  "), std::string::npos) << help.out;
+        EXPECT_THAT(help.out, HasSubstr("Usage: velmora"));
+        EXPECT_THAT(help.out, HasSubstr("\n\nExample:\n  "));
         if (command.empty()) continue;
         arguments = command;
         arguments.insert(arguments.begin(), "help");
         EXPECT_EQ(run(arguments).out, help.out);
     }
-    EXPECT_NE(run({"stop", "--help"}).out.find("The guest operating system is not asked to shut down"),
-              std::string::npos);
+    EXPECT_THAT(run({"stop", "--help"}).out, HasSubstr("The guest operating system is not asked to shut down"));
 }
 
 // Deleting a machine or the host asks a person at a terminal first, never a script.
@@ -176,7 +173,7 @@ TEST_F(Output, DeleteAndResetAskOnATerminalUnlessTold) {
         createMachine({"--name", "web-01"});
         const auto result = run(arguments, how);
         EXPECT_EQ(result.status, status) << result.err;
-        EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
+        EXPECT_THAT(result.err, HasSubstr(line));
         EXPECT_TRUE(!how.typed.empty() || result.err.find("[y/N]") == std::string::npos) << result.err;
         EXPECT_EQ(machines().size(), machinesAfter);
     }

@@ -46,48 +46,36 @@ TEST_F(Tour, UsesAGivenStateFileAsItIsWithAMachineNamedApartOnTheSwitchItIsGiven
     const auto kept = createMachine({"--name", "kept"});
     const auto result = run({"tour", "--switch", "external SWITCH"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.out.find("Machines: 2"), std::string::npos) << result.out;
+    EXPECT_THAT(result.out, HasSubstr("Machines: 2"));
     EXPECT_TRUE(std::regex_search(result.out, std::regex("machine 'velmora-tour-[A-Za-z0-9]{6}' with 1 GiB")))
         << result.out;
-    EXPECT_NE(result.out.find("one network adapter on 'External Switch' (createVM)"), std::string::npos);
+    EXPECT_THAT(result.out, HasSubstr("one network adapter on 'External Switch' (createVM)"));
     EXPECT_EQ(machines(), json::array({{{"name", "kept"}, {"state", "off"}, {"enabledState", 3}, {"path", kept}}}));
     const auto unknown = run({"tour", "--switch", "bogus"});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.err.find("velmora: no virtual switch is named 'bogus'; the host has:"), std::string::npos);
+    EXPECT_THAT(unknown.err, HasSubstr("velmora: no virtual switch is named 'bogus'; the host has:"));
     EXPECT_FALSE(leftFilesBehind());
 }
 
 // A start whose job fails, or Ctrl+C while the tour waits for the machine to run: the tour turns its machine
 // off where it has to, deletes it and says why it stopped.
 TEST_F(Tour, DeletesItsMachineWhenTheRoadEndsEarly) {
-    struct Row {
-        HyperVSim::StateChangePlan start;
-        std::string interruptAt;
-        std::string cleanup;
-        std::string reason;
-    };
-    for (const auto& row : std::vector<Row>{
+    // clang-format off
+    for (const auto& [start, interruptAt, cleanup, reason] : std::vector<std::tuple<HyperVSim::StateChangePlan, std::string, std::string, std::string>>{
              {{300, true}, "", "\n6. Delete the machine (deleteVM)\n", "ended up off, not running"},
-             {{1500, false},
-              "5. Start the machine",
-              "\n6. Turn the machine off (stopVM)\n   -> true\n\n7. Delete the machine (deleteVM)\n",
-              "velmora: stopped waiting: velmora-tour-"},
-         }) {
-        SCOPED_TRACE(row.reason);
+             {{1500, false}, "5. Start the machine", "\n6. Turn the machine off (stopVM)\n   -> true\n\n7. Delete the machine (deleteVM)\n", "velmora: stopped waiting: velmora-tour-"}}) {
+        // clang-format on
+        SCOPED_TRACE(reason);
         ASSERT_EQ(run({"host", "reset"}).status, 0);
-        editHost([&] { HyperVSim::Control::planNextStateChange(row.start); });
-        const auto result = run({"tour"}, {.interruptAt = row.interruptAt});
+        editHost([&] { HyperVSim::Control::planNextStateChange(start); });
+        const auto result = run({"tour"}, {.interruptAt = interruptAt});
         EXPECT_EQ(result.status, 1) << result.err;
-        EXPECT_NE(
-            result.out.find("The tour stopped at step 5; it turns its machine off and deletes it:\n" + row.cleanup),
-            std::string::npos)
-            << result.out;
-        EXPECT_NE(result.out.find("The tour stopped at step 5; standard error says why. Its machine is deleted. "
-                                  "Its files are removed.\n"),
-                  std::string::npos)
-            << result.out;
-        EXPECT_NE(result.err.substr(result.err.rfind("velmora: ")).find(row.reason), std::string::npos)
-            << result.err;
+        EXPECT_THAT(result.out,
+                    HasSubstr("The tour stopped at step 5; it turns its machine off and deletes it:\n" + cleanup));
+        EXPECT_THAT(result.out,
+                    HasSubstr("The tour stopped at step 5; standard error says why. Its machine is deleted. "
+                              "Its files are removed.\n"));
+        EXPECT_THAT(result.err.substr(result.err.rfind("velmora: ")), HasSubstr(reason));
         EXPECT_TRUE(machines().empty());
         EXPECT_FALSE(leftFilesBehind());
     }

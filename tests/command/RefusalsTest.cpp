@@ -2,8 +2,6 @@
 // library function that changes the host is called (with --verbose each would show its banner).
 #include <HyperVSim/Control.h>
 
-#include <fstream>
-
 #include "CommandRun.h"
 
 namespace CommandTest {
@@ -80,28 +78,6 @@ TEST_F(Refusals, BadInputIsRefusedWithAMessageThatNamesIt) {
             EXPECT_THAT(result.err, Not(HasSubstr("info: " + std::string(banner) + "\n")));
     }
     EXPECT_EQ(machines().size(), 2u);
-}
-
-TEST_F(Refusals, AFileThatIsNoStateFileIsNeitherUsedNorOverwrittenAndTheMessageSaysHowToRecover) {
-    const std::string recovery =
-        "`velmora host reset --force --state '" + state().string() + "'` replaces it with a fresh host";
-    for (const auto& [content, problem] : std::vector<std::pair<std::string, std::string>>{
-             {"these are my notes\n", "is not valid JSON (damaged or truncated)"},
-             {"", "is empty"},
-             {"{\"format\": \"a shopping list\"}", "it is not a simulated host state file"}}) {
-        { std::ofstream(state()) << content; }
-        for (const auto& arguments :
-             std::vector<std::vector<std::string>>{{"switches"}, {"create", "--name", "x"}}) {
-            const auto result = run(arguments);
-            EXPECT_EQ(result.status, 2) << arguments.front();
-            EXPECT_THAT(result.err,
-                        HasSubstr("velmora: state file " + state().string() + ": " + problem + "\n" + recovery));
-        }
-        const auto reset = run({"host", "reset"});
-        EXPECT_EQ(reset.status, 2);
-        EXPECT_THAT(reset.err, HasSubstr("--force replaces it"));
-        EXPECT_EQ(readFile(state()), content);
-    }
 }
 
 }  // namespace

@@ -50,13 +50,34 @@ TEST_F(StateFile, ResetGivesTheDefaultHostWithItsGuidsFromTheStartAndMakesAFileW
     EXPECT_TRUE(fs::exists(nested));
 }
 
-TEST_F(StateFile, ResetWithForceReplacesADamagedFileAndKeepsItBeside) {
-    { std::ofstream(state()) << "{ truncated"; }
-    const auto kept = state().string() + ".damaged";
-    EXPECT_EQ(document({"--json", "host", "reset", "--force"}),
-              (json{{"ok", true}, {"state", state().string()}, {"kept", kept}}));
-    EXPECT_EQ(readFile(kept), "{ truncated");
-    EXPECT_TRUE(machines().empty());
+// A file that is no state file is refused, never overwritten, and the message says how to recover: a reset with
+// --force keeps it beside, under a name not taken yet.
+TEST_F(StateFile, ADamagedFileIsRefusedAndAResetWithForceKeepsItBeside) {
+    const std::string recovery =
+        "`velmora host reset --force --state '" + state().string() + "'` replaces it with a fresh host";
+    int round = 0;
+    for (const auto& [content, problem] : std::vector<std::pair<std::string, std::string>>{
+             {"these are my notes\n", "is not valid JSON (damaged or truncated)"},
+             {"", "is empty"},
+             {"{\"format\": \"a shopping list\"}", "it is not a simulated host state file"}}) {
+        { std::ofstream(state()) << content; }
+        const auto kept = state().string() + ".damaged" + (++round == 1 ? "" : "-" + std::to_string(round));
+        for (const auto& arguments :
+             std::vector<std::vector<std::string>>{{"switches"}, {"create", "--name", "x"}}) {
+            const auto result = run(arguments);
+            EXPECT_EQ(result.status, 2) << arguments.front();
+            EXPECT_THAT(result.err,
+                        HasSubstr("velmora: state file " + state().string() + ": " + problem + "\n" + recovery));
+        }
+        const auto reset = run({"host", "reset"});
+        EXPECT_EQ(reset.status, 2);
+        EXPECT_THAT(reset.err, HasSubstr("--force replaces it"));
+        EXPECT_EQ(readFile(state()), content);
+        EXPECT_EQ(document({"--json", "host", "reset", "--force"}),
+                  (json{{"ok", true}, {"state", state().string()}, {"kept", kept}}));
+        EXPECT_EQ(readFile(kept), content);
+        EXPECT_TRUE(machines().empty());
+    }
 }
 
 // Commands that only read need no write access: not to the file, its folder or the lock file. Root may write

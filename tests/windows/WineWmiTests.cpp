@@ -16,20 +16,13 @@
 
 namespace {
 
-struct Line {
-    Velmora::LoggingLevel level;
-    std::string text;
-    bool operator==(const Line&) const = default;
-};
-void PrintTo(const Line& line, std::ostream* out) {
-    *out << "\n  [" << static_cast<int>(line.level) << "] " << line.text;
-}
+using Line = std::pair<int, std::string>;  // a log line with its level
 
 // A LogCallback is a bare function pointer: it appends to the calling thread's list. The slot is a plain pointer,
 // as a thread_local with a destructor crashes the exit of its thread with MinGW's emulated TLS.
 thread_local std::vector<Line>* received = nullptr;
 void record(Velmora::LoggingLevel level, const char* line) {
-    if (received) received->push_back({level, line ? line : "<null line>"});
+    if (received) received->emplace_back(level, line ? line : "<null line>");
 }
 
 // Runs `call` on a new thread, which starts without COM, and returns its lines.
@@ -133,7 +126,7 @@ TEST_P(WineWmi, LogsTheFrameUpToTheMissingNamespaceFailsAndLeavesTheCallersComAs
         EXPECT_FALSE(call.call(nullptr));
         const auto captured = streams.finish();
         std::string info;
-        for (const Line& line : frame(call)) info += line.level == Velmora::Info ? line.text + "\n" : "";
+        for (const Line& line : frame(call)) info += line.first == Velmora::Info ? line.second + "\n" : "";
         EXPECT_EQ(captured.output, info);
         EXPECT_EQ(captured.error, "Failed to open namespace, err=-2147217394\n");
         EXPECT_TRUE(late.empty());

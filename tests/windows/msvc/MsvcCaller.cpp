@@ -314,17 +314,12 @@ void exceptionThroughThisProgram() {
     expect(false, "the exception ends the process inside createVM");
 }
 
-// The one argument after the program's name (which may be quoted).
+// The one argument, after the program's name (which may be quoted, with blanks) and a blank.
 const wchar_t* argument() {
-    const wchar_t* text = GetCommandLineW();
-    if (*text == L'"') {
-        for (++text; *text && *text != L'"';) ++text;
-        if (*text) ++text;
-    } else {
-        while (*text && *text != L' ' && *text != L'\t') ++text;
-    }
-    while (*text == L' ' || *text == L'\t') ++text;
-    return text;
+    const wchar_t* mode = GetCommandLineW();
+    for (const wchar_t* text = mode; *text; ++text)
+        if (*text == L' ') mode = text + 1;
+    return mode;
 }
 
 }  // namespace

@@ -61,16 +61,7 @@ void print(const char* text) {
               &written, nullptr);
 }
 
-void printNumber(std::uint64_t value) {
-    char digits[24];
-    char* first = digits + sizeof digits - 1;
-    *first = 0;
-    do *--first = static_cast<char>('0' + value % 10);
-    while (value /= 10);
-    print(first);
-}
-
-// The lines of the current call with their levels, in static storage (zero-initialised: no constructors run at
+// The lines since the last check with their levels, in static storage (zero-initialised: no constructors run at
 // start-up). An overflow counts as a failed check.
 constexpr unsigned maxLines = 512;
 struct {
@@ -81,12 +72,6 @@ struct {
     std::size_t used;
     bool overflowed;
 } received;
-
-void clearLines() {
-    received.count = 0;
-    received.used = 0;
-    received.overflowed = false;
-}
 
 void recordLine(Velmora::LoggingLevel level, const char* text) {
     const std::size_t size = lengthOf(text) + 1;
@@ -109,19 +94,22 @@ unsigned linesAt(int level) {
 
 unsigned failures = 0;
 
-void expect(bool passed, const char* what) {
+void expect(bool passed, const char* what, bool keepLines = false) {
     print(passed ? "ok     " : "FAILED ");
     print(what);
     print("\n");
-    if (passed) return;
-    ++failures;
-    for (unsigned i = 0; i < received.count; ++i) {
-        print("    ");
-        printNumber(static_cast<std::uint64_t>(received.levels[i]));
-        print(" ");
+    failures += passed ? 0 : 1;
+    for (unsigned i = 0; !passed && i < received.count; ++i) {
+        const char level[] = {' ', ' ', ' ', ' ', static_cast<char>('0' + received.levels[i] % 10), ' ', 0};
+        print(level);
         print(received.texts[i]);
         print("\n");
     }
+    // The next check is of the lines that come after this one.
+    if (keepLines) return;
+    received.count = 0;
+    received.used = 0;
+    received.overflowed = false;
 }
 
 // The lines every export logs before its work, all at Info: the banner, the state-change request of startVM and
@@ -149,12 +137,12 @@ bool beginsWithFrame(const char* banner, bool requestsStateChange) {
 // beginning with `allowedError`).
 void expectCall(bool result, const char* what, const char* banner, bool requestsStateChange,
                 const char* allowedError = nullptr, unsigned warnings = 0) {
-    expect(result, what);
     bool passed = beginsWithFrame(banner, requestsStateChange) && linesAt(Velmora::Warning) == warnings &&
                   linesAt(Velmora::Error) == (allowedError ? 1u : 0u);
     for (unsigned i = 0; i < received.count; ++i)
         if (received.levels[i] == Velmora::Error)
             passed = passed && allowedError && startsWith(received.texts[i], allowedError);
+    expect(result, what, true);
     expect(passed, "  its log lines: the frame, then its work with the documented levels");
 }
 
@@ -197,7 +185,6 @@ void lifecycleOnTheSimulatedHost() {
     expect(named && file != reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)) && CloseHandle(file),
            "an image file to attach");
 
-    clearLines();
     expectCall(Velmora::retrieveAvailableNetworkAdapters(&recordLine, switches),
                "retrieveAvailableNetworkAdapters returns true", "Get available network adapters", false);
     expect(listsTheDefaultSwitches(switches), "  it lists the host's two switches: path, name, path, name, end");
@@ -205,41 +192,33 @@ void lifecycleOnTheSimulatedHost() {
     // Out-parameters start as a value the library would never hand back, so that an unwritten one shows. The
     // host's own memory does not count: only that of running machines, of which there is none yet.
     std::uint64_t memory = ~0ull;
-    clearLines();
     expectCall(Velmora::retrieveUsedMemory(&recordLine, memory), "retrieveUsedMemory returns true",
                "Get used memory", false);
     expect(memory == 0, "  no memory is in use");
 
     const wchar_t* networks[] = {switches.entries};
     const Velmora::VMSettings settings{L"msvc-01", 2, 3ull << 30, L"", {2, 0, 100, 100}, networks, 1};
-    clearLines();
     expectCall(Velmora::createVM(&recordLine, settings, created), "createVM returns true", "Create VM", false);
     expect(startsWith(created.vmPath, L"\\\\HVSIM01\\root\\virtualization\\v2:Msvm_ComputerSystem."),
            "  it hands back the new machine's path");
 
     const wchar_t* images[] = {imagePath};
-    clearLines();
     // A new generation 2 machine has no SCSI controller yet: the search for one ends with this line.
     expectCall(Velmora::setDiskImages(&recordLine, created.vmPath, 2, images, 1), "setDiskImages returns true",
                "Set disk images", false, "Query returned no objects!");
-    clearLines();
     expectCall(Velmora::startVM(&recordLine, created.vmPath), "startVM returns true", "Starting VM", true);
 
     memory = ~0ull;
     expect(Velmora::retrieveUsedMemory(&recordLine, memory) && memory == 3ull << 30,
            "retrieveUsedMemory: the running machine's 3 GiB are in use");
-    clearLines();
     expectCall(Velmora::stopVM(&recordLine, created.vmPath), "stopVM returns true", "Stopping VM", true);
-    clearLines();
     expectCall(Velmora::deleteVM(&recordLine, created.vmPath), "deleteVM returns true", "Delete VM", false);
     memory = ~0ull;
     expect(Velmora::retrieveUsedMemory(&recordLine, memory) && memory == 0,
            "retrieveUsedMemory returns true and no memory is in use");
 
-    clearLines();
     expectCall(Velmora::stopVM(&recordLine, created.vmPath), "stopVM of the deleted machine returns true",
                "Stopping VM", true, "Could not get object: ", 1);
-    clearLines();
     expect(!Velmora::startVM(&recordLine, created.vmPath) && beginsWithFrame("Starting VM", true) &&
                received.count > 0 && received.levels[received.count - 1] == Velmora::Error,
            "startVM of the deleted machine returns false; its last line is an error");
@@ -287,7 +266,6 @@ void framesAgainstWineWmi() {
          }},
     };
     for (const Export& call : exports) {
-        clearLines();
         const bool result = call.call();
         const unsigned count = received.count;
         print("       ");

@@ -89,14 +89,9 @@ Result runProgram(std::vector<std::string> argv, const std::filesystem::path& di
     return result;
 }
 
-void CommandTest::SetUp() {
+CommandTest::CommandTest() {
     char pattern[] = "/tmp/velmora-command-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory_ = pattern;
-}
-
-void CommandTest::TearDown() {
-    std::filesystem::remove_all(directory_);
+    directory_ = mkdtemp(pattern);
 }
 
 Result CommandTest::run(std::vector<std::string> arguments, How how) {

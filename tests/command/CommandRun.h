@@ -43,8 +43,8 @@ std::string readFile(const std::filesystem::path& file);
 
 class CommandTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    CommandTest();
+    ~CommandTest() override { std::filesystem::remove_all(directory_); }
 
     const std::filesystem::path& directory() const { return directory_; }
     std::filesystem::path state() const { return directory_ / "host.json"; }

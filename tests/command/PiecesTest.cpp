@@ -68,25 +68,6 @@ TEST(ErrorCodes, TheCodeOfALineIsExplainedWhenTheTablesKnowIt) {
         EXPECT_EQ(meaningOfLine(line).value_or(""), meaning) << line;
 }
 
-// The strings one after another, each with its terminator, as the library packs them; the rest of the
-// buffer is filled with 'x' so that a read past the end shows.
-std::unique_ptr<Velmora::NetworksList> packed(const std::vector<std::wstring>& strings) {
-    auto list = std::make_unique<Velmora::NetworksList>();
-    std::wmemset(list->entries, L'x', Velmora::networksListCapacity);
-    std::size_t pos = 0;
-    for (const auto& s : strings) {
-        std::wmemcpy(list->entries + pos, s.c_str(), s.size() + 1);
-        pos += s.size() + 1;
-    }
-    return list;
-}
-
-std::string pairs(const std::vector<Switch>& switches) {
-    std::string text;
-    for (const auto& s : switches) text += "(" + s.path + "|" + s.name + ")";
-    return text;
-}
-
 TEST(SwitchList, ReadsPairsUpToTheClosingEmptyStringOrTheEndOfTheBuffer) {
     // The library leaves out the closing empty string when the last terminator lands on the last character,
     // and may cut a pair after its path.
@@ -98,8 +79,19 @@ TEST(SwitchList, ReadsPairsUpToTheClosingEmptyStringOrTheEndOfTheBuffer) {
              {{L"p1", L"", L"p2", L"second", L""}, "(p1|)(p2|second)"},
              {{L"p1", longName, L"p2"}, "(p1|" + longNarrow + ")(p2|)"},
              {{L""}, ""},
-             {{}, ""}})
-        EXPECT_EQ(pairs(parseNetworksList(*packed(strings))), expected) << expected.substr(0, 40);
+             {{}, ""}}) {
+        // The strings one after another, each with its terminator, as the library packs them; the rest of the
+        // buffer is 'x', so that a read past the end shows.
+        auto list = std::make_unique<Velmora::NetworksList>();
+        std::wmemset(list->entries, L'x', Velmora::networksListCapacity);
+        for (std::size_t pos = 0; const auto& s : strings) {
+            std::wmemcpy(list->entries + pos, s.c_str(), s.size() + 1);
+            pos += s.size() + 1;
+        }
+        std::string pairs;
+        for (const auto& s : parseNetworksList(*list)) pairs += "(" + s.path + "|" + s.name + ")";
+        EXPECT_EQ(pairs, expected) << expected.substr(0, 40);
+    }
 }
 
 // Unknown and ambiguous names are refused through the command (RefusalsTest.cpp); a host without switches

@@ -23,13 +23,11 @@ TEST_F(Refusals, BadInputIsRefusedWithAMessageThatNamesIt) {
     using Row = std::tuple<std::vector<std::string>, std::string, bool>;
     // clang-format off
     for (const auto& [arguments, message, lookUp] : std::vector<Row>{
-             {{"--bogus", "switches"}, "velmora: The following argument was not expected: --bogus", false},
-             {{"switches", "--bogus"}, "The following argument was not expected: --bogus", false},
+             {{"switches", "--bogus"}, "velmora: The following argument was not expected: --bogus", false},
              {{"reboot"}, "velmora: unknown command 'reboot'; the commands are: list, switches, memory, create, disks, start, stop, delete, host, tour, help", false},
              {{"--state", "switches", "reboot"}, "unknown command 'reboot'", false},
              {{"host", "frob"}, "unknown command 'host frob'; the host commands are: show, reset", false},
              {{"help", "frob"}, "there is no command 'frob'; the commands are: list,", false},
-             {{}, "A subcommand is required", false},
              {{"host"}, "A subcommand is required", false},
              {{"--state", "", "list"}, "--state: the state file's name cannot be empty", false},
              {{"--quiet", "switches"}, "--quiet excludes --verbose", false},
@@ -38,12 +36,10 @@ TEST_F(Refusals, BadInputIsRefusedWithAMessageThatNamesIt) {
              {{"disks", "vm"}, "images is required", false},
              {{"create", "--name", "x", "--memory", "1.5GiB"}, "--memory: '1.5GiB' is not a size: the number must be whole (1.5 GiB is 1536MiB)", false},
              {{"create", "--name", "x", "--memory", "33MiB"}, "--memory: '33MiB' (33 MiB (34603008 bytes)) is not a memory size Hyper-V takes: static memory is a multiple of 2 MiB, at least 32 MiB", false},
-             {{"create", "--name", "x", "--memory", "16M"}, "is not a memory size Hyper-V takes", false},
              {{"create", "--name", "x", "--memory", "1000000000"}, "is not a memory size Hyper-V takes", false},
              {{"create", "--name", "x", "--memory", "2097152GiB"}, "is too much memory: at most 2147483646 MiB", false},
              {{"create", "--name", "x", "--generation", "3"}, "--generation: the generation must be 1 or 2, not '3'", false},
              {{"create", "--name", "x", "--cpus", "0"}, "--cpus: '0' is not a whole number of processors", false},
-             {{"create", "--name", "x", "--cpus", "two"}, "--cpus: 'two' is not a whole number", false},
              {{"create", "--name", "x", "--cpu-reservation", "-1"}, "--cpu-reservation: '-1' is not a whole number", false},
              {{"create", "--name", "x", "--cpu-limit", "101"}, "--cpu-limit: '101' is not a whole number of percent in 0..100", false},
              {{"create", "--name", "x", "--cpu-weight", "10001"}, "--cpu-weight: '10001' is not a whole number", false},

@@ -27,15 +27,14 @@ TEST_F(Tour, WalksTheTypicalRoadOnAHostOfItsOwnSayingWhatEachStepCalledAndWhatCa
     EXPECT_FALSE(leftFilesBehind());
     EXPECT_FALSE(std::filesystem::exists(directory() / "xdg"));  // the default state file is not made
 
+    // In JSON each step says what it called and what came back, and shows the host after it.
     const auto steps = document({"--json", "tour"}, {.state = false})["steps"];
-    std::vector<std::string> functions;
-    for (const auto& step : steps) {
-        EXPECT_EQ(step["ok"], true) << step.dump();
-        functions.push_back(step.value("function", ""));
-    }
+    std::string functions;
+    for (const auto& step : steps)
+        functions += step.value("function", "-") + (step["ok"] == true ? " " : "(failed) ");
     EXPECT_EQ(functions,
-              (std::vector<std::string>{"retrieveAvailableNetworkAdapters", "createVM", "", "setDiskImages",
-                                        "startVM", "retrieveUsedMemory", "stopVM", "deleteVM"}));
+              "retrieveAvailableNetworkAdapters createVM - setDiskImages startVM retrieveUsedMemory stopVM "
+              "deleteVM ");
     EXPECT_EQ(steps[1]["hostAfter"]["machines"][0]["path"], steps[1]["result"]["path"]);
     EXPECT_EQ(steps[4]["hostAfter"]["machines"][0]["state"], "running");
     EXPECT_EQ(steps[4]["hostAfter"]["machines"][0]["controllers"][0]["drives"].size(), 2u);

@@ -107,7 +107,7 @@ TEST_P(WineWmi, LogsTheFrameUpToTheMissingNamespaceFailsAndLeavesTheCallersComAs
     const auto& [call, caller] = GetParam();
     onFreshThread([&] {
         const DWORD model = caller == Caller::SingleThreaded ? COINIT_APARTMENTTHREADED : COINIT_MULTITHREADED;
-        if (caller != Caller::WithoutCom) ASSERT_EQ(CoInitializeEx(nullptr, model), S_OK);
+        ASSERT_EQ(caller == Caller::WithoutCom ? S_OK : CoInitializeEx(nullptr, model), S_OK);
         // The second call finds process-wide COM security set already, and must not take that for a failure.
         for (int round = 0; round < 2; ++round) {
             std::vector<Line> lines;
@@ -147,9 +147,9 @@ INSTANTIATE_TEST_SUITE_P(EveryExport, WineWmi,
                          testing::Combine(testing::ValuesIn(exports),
                                           testing::Values(Caller::WithoutCom, Caller::Multithreaded,
                                                           Caller::SingleThreaded)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    callerNames[static_cast<int>(std::get<1>(info.param))];
+                         [](const auto& instance) {
+                             return std::string(std::get<0>(instance.param).name) + "_" +
+                                    callerNames[static_cast<int>(std::get<1>(instance.param))];
                          });
 
 // The recorder wraps the system's locator (no simulated host is registered in this program), and HyperVSim.dll's

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <regex>
 

@@ -100,7 +100,10 @@ void expect(bool passed, const char* what, bool keepLines = false) {
     print("\n");
     failures += passed ? 0 : 1;
     for (unsigned i = 0; !passed && i < received.count; ++i) {
-        const char level[] = {' ', ' ', ' ', ' ', static_cast<char>('0' + received.levels[i] % 10), ' ', 0};
+        print("    ");
+        char level[3] = {};
+        level[0] = static_cast<char>('0' + received.levels[i] % 10);
+        level[1] = ' ';
         print(level);
         print(received.texts[i]);
         print("\n");
@@ -240,7 +243,7 @@ void framesAgainstWineWmi() {
         bool requestsStateChange;
         bool (*call)();
     };
-    const Export exports[] = {
+    static const Export exports[] = {
         {"Create VM", false,
          [] {
              const wchar_t* networks[] = {

@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(EveryExport, WineWmi,
 // The recorder wraps the system's locator (no simulated host is registered in this program), and HyperVSim.dll's
 // registration with that trace gives a host application the same run again.
 TEST(TraceOfWineWmi, RecordsTheSystemsLocatorAndReplaysThroughTheRegistrationWithTheTrace) {
-    const auto trace = std::filesystem::temp_directory_path() / "velmora-wine-wmi.jsonl";
+    const auto trace = std::filesystem::current_path() / "velmora-wine-wmi.jsonl";
     const Export& call = exports[6];  // retrieveUsedMemory
     bool recordedResult = true, replayedResult = true;
 

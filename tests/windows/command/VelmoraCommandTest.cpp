@@ -171,7 +171,7 @@ TEST_F(VelmoraExe, GivesTheOutputOfTheLinuxBuildAndTheReasonsOfAFailureInWords) 
     // of standard error.
     const bool simulated = true, wine = false;
     const auto firstMachine =
-        nowhere.substr(0, nowhere.find("Name=")) + "Name=\"5653494D-0000-4000-8000-000000000008\"\n";
+        nowhere.substr(0, nowhere.rfind("Name=")) + "Name=\"5653494D-0000-4000-8000-000000000008\"\n";
     // clang-format off
     for (const auto& [onSimulatedHost, arguments, status, expected] : std::vector<std::tuple<bool, std::vector<std::string>, int, std::string>>{
              {simulated, {"switches"}, 0, expectedFile("switches.txt")},

@@ -12,111 +12,30 @@
 #include <HyperVSim/Registration.h>
 #include <Velmora/Velmora.h>
 
-#include <cstddef>
-#include <cstdint>
+#include "Console.h"
+#include "LogRecord.h"
+#include "Text.h"
+#include "Win32.h"
 
-// The few Windows functions used, declared by hand: there is no Windows SDK for this ABI here (MinGW has its
-// headers only in its own dialect); the import library is made from kernel32.def.
-extern "C" {
-__declspec(dllimport) void* __stdcall LoadLibraryW(const wchar_t* name);
-__declspec(dllimport) HyperVSimRegisterFunction __stdcall GetProcAddress(void* module, const char* name);
-__declspec(dllimport) void* __stdcall GetStdHandle(std::uint32_t which);
-__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, std::uint32_t size,
-                                              std::uint32_t* written, void* overlapped);
-[[noreturn]] __declspec(dllimport) void __stdcall ExitProcess(std::uint32_t code);
-__declspec(dllimport) wchar_t* __stdcall GetCommandLineW();
-__declspec(dllimport) void* __stdcall CreateFileW(const wchar_t* name, std::uint32_t access, std::uint32_t share,
-                                                  void* security, std::uint32_t disposition,
-                                                  std::uint32_t attributes, void* templateFile);
-__declspec(dllimport) int __stdcall CloseHandle(void* object);
-__declspec(dllimport) int __stdcall DeleteFileW(const wchar_t* name);
-__declspec(dllimport) std::uint32_t
-    __stdcall GetFullPathNameW(const wchar_t* name, std::uint32_t size, wchar_t* buffer, wchar_t** filePart);
-}
-
+namespace MsvcCaller {
 namespace {
-
-template <class Char>
-std::size_t lengthOf(const Char* text) {
-    std::size_t length = 0;
-    while (text[length]) ++length;
-    return length;
-}
-
-template <class Char>
-bool startsWith(const Char* text, const Char* prefix) {
-    for (; *prefix; ++text, ++prefix)
-        if (*text != *prefix) return false;
-    return true;
-}
-
-template <class Char>
-bool same(const Char* a, const Char* b) {
-    return startsWith(a, b) && a[lengthOf(b)] == 0;
-}
-
-void print(const char* text) {
-    std::uint32_t written = 0;
-    WriteFile(GetStdHandle(static_cast<std::uint32_t>(-11)), text, static_cast<std::uint32_t>(lengthOf(text)),
-              &written, nullptr);
-}
-
-// The lines since the last check with their levels, in static storage (zero-initialised: no constructors run at
-// start-up). An overflow counts as a failed check.
-constexpr unsigned maxLines = 512;
-struct {
-    int levels[maxLines];
-    const char* texts[maxLines];
-    char characters[64 * 1024];
-    unsigned count;
-    std::size_t used;
-    bool overflowed;
-} received;
-
-void recordLine(Velmora::LoggingLevel level, const char* text) {
-    const std::size_t size = lengthOf(text) + 1;
-    if (received.count == maxLines || received.used + size > sizeof received.characters) {
-        received.overflowed = true;
-        return;
-    }
-    char* copy = received.characters + received.used;
-    for (std::size_t i = 0; i < size; ++i) copy[i] = text[i];
-    received.used += size;
-    received.levels[received.count] = level;
-    received.texts[received.count++] = copy;
-}
-
-unsigned linesAt(int level) {
-    unsigned found = 0;
-    for (unsigned i = 0; i < received.count; ++i) found += received.levels[i] == level;
-    return found;
-}
 
 unsigned failures = 0;
 
-void expect(bool passed, const char* what, bool keepLines = false) {
+void expect(bool passed, const char* what) {
     print(passed ? "ok     " : "FAILED ");
     print(what);
     print("\n");
-    failures += passed ? 0 : 1;
-    for (unsigned i = 0; !passed && i < received.count; ++i) {
-        print("    ");
-        char level[3] = {};
-        level[0] = static_cast<char>('0' + received.levels[i] % 10);
-        level[1] = ' ';
-        print(level);
-        print(received.texts[i]);
-        print("\n");
-    }
-    // The next check is of the lines that come after this one.
-    if (keepLines) return;
-    received.count = 0;
-    received.used = 0;
-    received.overflowed = false;
+    if (!passed) ++failures;
 }
 
-// The lines every export logs before its work, all at Info: the banner, the state-change request of startVM and
-// stopVM, COM, the connection and the namespace; and no level outside the three.
+[[noreturn]] void finish() {
+    print(failures ? "MSVC-ABI caller: FAILED\n" : "MSVC-ABI caller: all checks passed\n");
+    ExitProcess(failures ? 1 : 0);
+}
+
+// The lines every export logs before its work: the banner, the state-change request of startVM and stopVM,
+// COM, the connection and the namespace.
 bool beginsWithFrame(const char* banner, bool requestsStateChange) {
     const char* frame[] = {banner,
                            requestsStateChange ? "Request VM state change" : nullptr,
@@ -127,50 +46,74 @@ bool beginsWithFrame(const char* banner, bool requestsStateChange) {
     unsigned line = 0;
     for (const char* text : frame) {
         if (!text) continue;
-        if (line >= received.count || received.levels[line] != Velmora::Info || !same(received.texts[line], text))
+        if (line >= received.count() || received[line].level != Velmora::Info || !same(received[line].text, text))
             return false;
         ++line;
     }
-    for (unsigned i = 0; i < received.count; ++i)
-        if (received.levels[i] < Velmora::Info || received.levels[i] > Velmora::Error) return false;
-    return !received.overflowed;
+    return true;
 }
 
-// A call that ran on a Hyper-V host: its result, its frame, the warnings counted, and no error (or exactly one,
-// beginning with `allowedError`).
-void expectCall(bool result, const char* what, const char* banner, bool requestsStateChange,
-                const char* allowedError = nullptr, unsigned warnings = 0) {
-    bool passed = beginsWithFrame(banner, requestsStateChange) && linesAt(Velmora::Warning) == warnings &&
-                  linesAt(Velmora::Error) == (allowedError ? 1u : 0u);
-    for (unsigned i = 0; i < received.count; ++i)
-        if (received.levels[i] == Velmora::Error)
-            passed = passed && allowedError && startsWith(received.texts[i], allowedError);
-    expect(result, what, true);
+bool levelsAreKnown() {
+    for (unsigned i = 0; i < received.count(); ++i)
+        if (received[i].level < Velmora::Info || received[i].level > Velmora::Error) return false;
+    return !received.overflowed();
+}
+
+// Checks the lines of a call that ran on a Hyper-V host: its frame, known levels, no error (or exactly one,
+// beginning with `allowedError`) and the warnings counted.
+void expectLines(const char* banner, bool requestsStateChange, const char* allowedError = nullptr,
+                 unsigned warnings = 0) {
+    bool passed = beginsWithFrame(banner, requestsStateChange) && levelsAreKnown() &&
+                  received.countOfLevel(Velmora::Warning) == warnings;
+    const unsigned errors = received.countOfLevel(Velmora::Error);
+    if (allowedError) {
+        passed = passed && errors == 1;
+        for (unsigned i = 0; i < received.count(); ++i)
+            if (received[i].level == Velmora::Error) passed = passed && startsWith(received[i].text, allowedError);
+    } else {
+        passed = passed && errors == 0;
+    }
+    print("       ");
+    print(banner);
+    print(": ");
+    printNumber(received.count());
+    print(" lines\n");
     expect(passed, "  its log lines: the frame, then its work with the documented levels");
+    if (!passed) received.printAll();
 }
 
-HyperVSimRegisterFunction procedureOf(const wchar_t* library, const char* name) {
-    void* const module = LoadLibraryW(library);
+Win32::Procedure procedureOf(const wchar_t* library, const char* name) {
+    const Win32::Module module = LoadLibraryW(library);
     return module ? GetProcAddress(module, name) : nullptr;
 }
 
 // Registers a simulated host through a C entry point of `library` named `entry`.
 bool registerHost(const wchar_t* library, const char* entry) {
-    const auto registerClassObjects = procedureOf(library, entry);
+    const auto registerClassObjects = reinterpret_cast<HyperVSimRegisterFunction>(procedureOf(library, entry));
     return registerClassObjects && registerClassObjects() == 0;
 }
 
-// (path, name) pairs of a switch list: those of the simulated host's two default switches, then the end.
+// (path, name) pairs of a switch list: how many there are, and whether the names and paths are those of the
+// simulated host's default switches.
 bool listsTheDefaultSwitches(const Velmora::NetworksList& list) {
+    const wchar_t* expectedNames[] = {L"Default Switch", L"External Switch"};
     const wchar_t* entry = list.entries;
-    const wchar_t* names[] = {L"Default Switch", L"External Switch"};
-    for (const wchar_t* name : names) {
+    for (const wchar_t* name : expectedNames) {
         if (!startsWith(entry, L"\\\\HVSIM01\\root\\virtualization\\v2:Msvm_VirtualEthernetSwitch.")) return false;
         entry += lengthOf(entry) + 1;
         if (!same(entry, name)) return false;
         entry += lengthOf(entry) + 1;
     }
     return *entry == 0;
+}
+
+// An empty image file in the working folder, by its full path.
+bool makeImage(wchar_t (&path)[512]) {
+    const wchar_t* name = L"msvc-caller-disk.vhdx";
+    if (GetFullPathNameW(name, 512, path, nullptr) - 1 >= 511) return false;
+    const Win32::Handle file =
+        CreateFileW(path, Win32::genericWrite, 0, nullptr, Win32::createAlways, Win32::normalFile, nullptr);
+    return file != Win32::invalidHandle && CloseHandle(file);
 }
 
 Velmora::NetworksList switches;
@@ -181,104 +124,132 @@ void lifecycleOnTheSimulatedHost() {
     expect(registerHost(L"HyperVSim.dll", HYPERVSIM_REGISTER_NAME),
            "HyperVSim.dll registers the simulated host through " HYPERVSIM_REGISTER_NAME);
     // COM asks DllCanUnloadNow before it unloads an in-process server: S_FALSE while it is in use.
-    const auto canUnloadNow = procedureOf(L"HyperVSim.dll", "DllCanUnloadNow");
+    const auto canUnloadNow =
+        reinterpret_cast<long(__stdcall*)()>(procedureOf(L"HyperVSim.dll", "DllCanUnloadNow"));
     expect(canUnloadNow && canUnloadNow() == 1, "  DllCanUnloadNow answers S_FALSE while the host is registered");
-    const bool named = GetFullPathNameW(L"msvc-caller-disk.vhdx", 512, imagePath, nullptr) - 1 < 511;
-    void* const file = named ? CreateFileW(imagePath, 0x40000000u, 0, nullptr, 2, 0x80, nullptr) : nullptr;
-    expect(named && file != reinterpret_cast<void*>(static_cast<std::intptr_t>(-1)) && CloseHandle(file),
-           "an image file to attach");
+    expect(makeImage(imagePath), "an image file to attach");
 
-    expectCall(Velmora::retrieveAvailableNetworkAdapters(&recordLine, switches),
-               "retrieveAvailableNetworkAdapters returns true", "Get available network adapters", false);
+    received.clear();
+    expect(Velmora::retrieveAvailableNetworkAdapters(&recordLine, switches),
+           "retrieveAvailableNetworkAdapters returns true");
+    expectLines("Get available network adapters", false);
     expect(listsTheDefaultSwitches(switches), "  it lists the host's two switches: path, name, path, name, end");
+    print("       first switch: ");
+    printWide(switches.entries);
+    print("\n");
 
-    // Out-parameters start as a value the library would never hand back, so that an unwritten one shows. The
-    // host's own memory does not count: only that of running machines, of which there is none yet.
-    std::uint64_t memory = ~0ull;
-    expectCall(Velmora::retrieveUsedMemory(&recordLine, memory), "retrieveUsedMemory returns true",
-               "Get used memory", false);
-    expect(memory == 0, "  no memory is in use");
+    // Out-parameters start as a value the library would never hand back, so that an unwritten one shows.
+    constexpr std::uint64_t unwritten = ~0ull;
+    std::uint64_t memoryBefore = unwritten;
+    received.clear();
+    expect(Velmora::retrieveUsedMemory(&recordLine, memoryBefore), "retrieveUsedMemory returns true");
+    expectLines("Get used memory", false);
+    // The host's own memory does not count: only that of running machines, of which there is none yet.
+    expect(memoryBefore == 0, "  no memory is in use");
 
     const wchar_t* networks[] = {switches.entries};
-    const Velmora::VMSettings settings{L"msvc-01", 2, 3ull << 30, L"", {2, 0, 100, 100}, networks, 1};
-    expectCall(Velmora::createVM(&recordLine, settings, created), "createVM returns true", "Create VM", false);
+    constexpr std::uint64_t machineMemory = 3ull << 30;
+    const Velmora::VMSettings settings{L"msvc-01", 2, machineMemory, L"", {2, 0, 100, 100}, networks, 1};
+    received.clear();
+    expect(Velmora::createVM(&recordLine, settings, created), "createVM returns true");
+    expectLines("Create VM", false);
+    print("       machine: ");
+    printWide(created.vmPath);
+    print("\n");
     expect(startsWith(created.vmPath, L"\\\\HVSIM01\\root\\virtualization\\v2:Msvm_ComputerSystem."),
            "  it hands back the new machine's path");
 
     const wchar_t* images[] = {imagePath};
+    received.clear();
+    expect(Velmora::setDiskImages(&recordLine, created.vmPath, 2, images, 1), "setDiskImages returns true");
     // A new generation 2 machine has no SCSI controller yet: the search for one ends with this line.
-    expectCall(Velmora::setDiskImages(&recordLine, created.vmPath, 2, images, 1), "setDiskImages returns true",
-               "Set disk images", false, "Query returned no objects!");
-    expectCall(Velmora::startVM(&recordLine, created.vmPath), "startVM returns true", "Starting VM", true);
+    expectLines("Set disk images", false, "Query returned no objects!");
 
-    memory = ~0ull;
-    expect(Velmora::retrieveUsedMemory(&recordLine, memory) && memory == 3ull << 30,
-           "retrieveUsedMemory: the running machine's 3 GiB are in use");
-    expectCall(Velmora::stopVM(&recordLine, created.vmPath), "stopVM returns true", "Stopping VM", true);
-    expectCall(Velmora::deleteVM(&recordLine, created.vmPath), "deleteVM returns true", "Delete VM", false);
-    memory = ~0ull;
-    expect(Velmora::retrieveUsedMemory(&recordLine, memory) && memory == 0,
+    received.clear();
+    expect(Velmora::startVM(&recordLine, created.vmPath), "startVM returns true");
+    expectLines("Starting VM", true);
+
+    std::uint64_t memoryRunning = unwritten;
+    received.clear();
+    expect(Velmora::retrieveUsedMemory(&recordLine, memoryRunning), "retrieveUsedMemory returns true");
+    print("       used memory: ");
+    printNumber(memoryRunning);
+    print(" bytes\n");
+    expect(memoryRunning == machineMemory, "  the running machine's 3 GiB are in use");
+
+    received.clear();
+    expect(Velmora::stopVM(&recordLine, created.vmPath), "stopVM returns true");
+    expectLines("Stopping VM", true);
+
+    received.clear();
+    expect(Velmora::deleteVM(&recordLine, created.vmPath), "deleteVM returns true");
+    expectLines("Delete VM", false);
+
+    std::uint64_t memoryAfter = unwritten;
+    received.clear();
+    expect(Velmora::retrieveUsedMemory(&recordLine, memoryAfter) && memoryAfter == 0,
            "retrieveUsedMemory returns true and no memory is in use");
 
-    expectCall(Velmora::stopVM(&recordLine, created.vmPath), "stopVM of the deleted machine returns true",
-               "Stopping VM", true, "Could not get object: ", 1);
-    expect(!Velmora::startVM(&recordLine, created.vmPath) && beginsWithFrame("Starting VM", true) &&
-               received.count > 0 && received.levels[received.count - 1] == Velmora::Error,
-           "startVM of the deleted machine returns false; its last line is an error");
+    received.clear();
+    expect(Velmora::stopVM(&recordLine, created.vmPath), "stopVM of the deleted machine returns true");
+    expectLines("Stopping VM", true, "Could not get object: ", 1);
 
-    const auto revoke = procedureOf(L"HyperVSim.dll", HYPERVSIM_REVOKE_NAME);
+    received.clear();
+    expect(!Velmora::startVM(&recordLine, created.vmPath), "startVM of the deleted machine returns false");
+    expect(beginsWithFrame("Starting VM", true) && levelsAreKnown() && received.count() > 0 &&
+               received[received.count() - 1].level == Velmora::Error,
+           "  its last line is an error");
+
+    const auto revoke =
+        reinterpret_cast<HyperVSimRevokeFunction>(procedureOf(L"HyperVSim.dll", HYPERVSIM_REVOKE_NAME));
     expect(revoke && revoke() == 0, "HyperVSim.dll revokes the registration");
     expect(canUnloadNow && canUnloadNow() == 0, "  DllCanUnloadNow answers S_OK once every object is released");
     expect(DeleteFileW(imagePath) != 0, "the image file is removed");
 }
 
-const wchar_t* const machine =
-    L"\\\\WINE\\root\\virtualization\\v2:Msvm_ComputerSystem.CreationClassName=\"Msvm_ComputerSystem\","
-    L"Name=\"7F2B1C4A-3D5E-4F60-8A9B-0C1D2E3F4A5B\"";
+// The lines and result of an export against Wine's WMI: its frame, then the missing namespace at Error; false.
+void expectMissingNamespace(const char* banner, bool requestsStateChange, bool result) {
+    const unsigned count = received.count();
+    const bool passed = !result && beginsWithFrame(banner, requestsStateChange) && levelsAreKnown() &&
+                        count == (requestsStateChange ? 7u : 6u) && received[count - 1].level == Velmora::Error &&
+                        same(received[count - 1].text, "Failed to open namespace, err=-2147217394");
+    print("       ");
+    print(banner);
+    print("\n");
+    expect(passed, "  returns false after its frame and the missing namespace");
+    if (!passed) received.printAll();
+}
 
-// Each export against Wine's WMI: its frame, then the missing namespace at Error, and false.
 void framesAgainstWineWmi() {
-    struct Export {
-        const char* banner;
-        bool requestsStateChange;
-        bool (*call)();
-    };
-    static const Export exports[] = {
-        {"Create VM", false,
-         [] {
-             const wchar_t* networks[] = {
-                 L"\\\\WINE\\root\\virtualization\\v2:Msvm_VirtualEthernetSwitch.Name=\"S1\""};
-             const Velmora::VMSettings settings{L"wine-vm",       2,        1ull << 30, L"C:\\vms",
-                                                {1, 0, 100, 100}, networks, 1};
-             return Velmora::createVM(&recordLine, settings, created);
-         }},
-        {"Delete VM", false, [] { return Velmora::deleteVM(&recordLine, machine); }},
-        {"Starting VM", true, [] { return Velmora::startVM(&recordLine, machine); }},
-        {"Stopping VM", true, [] { return Velmora::stopVM(&recordLine, machine); }},
-        {"Set disk images", false,
-         [] {
-             const wchar_t* images[] = {L"C:\\vms\\disk.vhdx"};
-             return Velmora::setDiskImages(&recordLine, machine, 2, images, 1);
-         }},
-        {"Get available network adapters", false,
-         [] { return Velmora::retrieveAvailableNetworkAdapters(&recordLine, switches); }},
-        {"Get used memory", false,
-         [] {
-             std::uint64_t memory = 0;
-             return Velmora::retrieveUsedMemory(&recordLine, memory);
-         }},
-    };
-    for (const Export& call : exports) {
-        const bool result = call.call();
-        const unsigned count = received.count;
-        print("       ");
-        print(call.banner);
-        print("\n");
-        expect(!result && beginsWithFrame(call.banner, call.requestsStateChange) &&
-                   count == (call.requestsStateChange ? 7u : 6u) && received.levels[count - 1] == Velmora::Error &&
-                   same(received.texts[count - 1], "Failed to open namespace, err=-2147217394"),
-               "  returns false after its frame and the missing namespace");
-    }
+    const wchar_t* machine =
+        L"\\\\WINE\\root\\virtualization\\v2:Msvm_ComputerSystem.CreationClassName=\"Msvm_ComputerSystem\","
+        L"Name=\"7F2B1C4A-3D5E-4F60-8A9B-0C1D2E3F4A5B\"";
+    const wchar_t* networks[] = {L"\\\\WINE\\root\\virtualization\\v2:Msvm_VirtualEthernetSwitch.Name=\"S1\""};
+    const wchar_t* images[] = {L"C:\\vms\\disk.vhdx"};
+    const Velmora::VMSettings settings{L"wine-vm", 2, 1ull << 30, L"C:\\vms", {1, 0, 100, 100}, networks, 1};
+
+    received.clear();
+    bool result = Velmora::createVM(&recordLine, settings, created);
+    expectMissingNamespace("Create VM", false, result);
+    received.clear();
+    result = Velmora::deleteVM(&recordLine, machine);
+    expectMissingNamespace("Delete VM", false, result);
+    received.clear();
+    result = Velmora::startVM(&recordLine, machine);
+    expectMissingNamespace("Starting VM", true, result);
+    received.clear();
+    result = Velmora::stopVM(&recordLine, machine);
+    expectMissingNamespace("Stopping VM", true, result);
+    received.clear();
+    result = Velmora::setDiskImages(&recordLine, machine, 2, images, 1);
+    expectMissingNamespace("Set disk images", false, result);
+    received.clear();
+    result = Velmora::retrieveAvailableNetworkAdapters(&recordLine, switches);
+    expectMissingNamespace("Get available network adapters", false, result);
+    std::uint64_t memory = 0;
+    received.clear();
+    result = Velmora::retrieveUsedMemory(&recordLine, memory);
+    expectMissingNamespace("Get used memory", false, result);
 }
 
 // createVM on a host that hands back a malformed result: the DLL raises HResultError, which no frame of this
@@ -295,17 +266,25 @@ void exceptionThroughThisProgram() {
     expect(false, "the exception ends the process inside createVM");
 }
 
-// The one argument, after the program's name (which may be quoted, with blanks) and a blank.
+// The one argument after the program's name (which may be quoted).
 const wchar_t* argument() {
-    const wchar_t* mode = GetCommandLineW();
-    for (const wchar_t* text = mode; *text; ++text)
-        if (*text == L' ') mode = text + 1;
-    return mode;
+    const wchar_t* text = GetCommandLineW();
+    if (*text == L'"') {
+        ++text;
+        while (*text && *text != L'"') ++text;
+        if (*text) ++text;
+    } else {
+        while (*text && *text != L' ' && *text != L'\t') ++text;
+    }
+    while (*text == L' ' || *text == L'\t') ++text;
+    return text;
 }
 
 }  // namespace
+}  // namespace MsvcCaller
 
 extern "C" [[noreturn]] void msvcCallerEntry() {
+    using namespace MsvcCaller;
     const wchar_t* mode = argument();
     if (same(mode, L"simulated-host"))
         lifecycleOnTheSimulatedHost();
@@ -315,6 +294,5 @@ extern "C" [[noreturn]] void msvcCallerEntry() {
         exceptionThroughThisProgram();
     else
         expect(false, "one argument: simulated-host, wine-wmi or throw");
-    print(failures ? "MSVC-ABI caller: FAILED\n" : "MSVC-ABI caller: all checks passed\n");
-    ExitProcess(failures ? 1 : 0);
+    finish();
 }

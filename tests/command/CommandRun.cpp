@@ -1,33 +1,18 @@
 #include "CommandRun.h"
 
 #include <HyperVSim/Control.h>
-
 #include <fcntl.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <fstream>
-#include <sstream>
 
 extern char** environ;
 
 namespace CommandTest {
 namespace {
-
-std::vector<std::string> mergedEnvironment(const Environment& changes) {
-    std::vector<std::string> merged;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string text(*entry);
-        if (!changes.contains(text.substr(0, text.find('=')))) merged.push_back(text);
-    }
-    for (const auto& [name, value] : changes)
-        if (value) merged.push_back(name + "=" + *value);
-    return merged;
-}
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> out;
@@ -36,34 +21,19 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
     return out;
 }
 
-// A pseudo-terminal whose slave side becomes the child's standard error.
+// A pseudo-terminal whose slave side becomes the child's standard input and error.
 struct Terminal {
-    int master = -1;
-    std::string slaveName;
-    Terminal() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
-        slaveName = ptsname(master);
-    }
-    ~Terminal() {
-        if (master >= 0) close(master);
-    }
-    // What the child wrote. The child has exited, so everything is buffered already: reading without waiting
-    // ends at EAGAIN (or EIO, once the slave side is closed).
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    std::string slave = master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : "";
+    ~Terminal() { close(master); }
+    // What the child wrote. It has exited, so everything is buffered already: reading without waiting ends at
+    // EAGAIN (or EIO, once the slave side is closed).
     std::string drain() const {
         std::string text;
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
         char buffer[4096];
-        for (;;) {
-            const auto n = read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                text.append(buffer, static_cast<std::size_t>(n));
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
-                break;
-            }
-        }
+        for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+            text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         return text;
     }
 };
@@ -72,102 +42,70 @@ struct Terminal {
 
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-Result runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                  const Environment& environment, const std::filesystem::path& directory,
-                  StandardError standardError, const std::string& typed, const std::string& interruptAt) {
+Result runProgram(std::vector<std::string> argv, const std::filesystem::path& directory, const How& how) {
     // Output goes to files rather than pipes: nothing can block however much the command prints.
-    const auto outFile = directory / ".stdout";
-    const auto errFile = directory / ".stderr";
+    const auto outFile = directory / ".stdout", errFile = directory / ".stderr";
     Terminal terminal;
     // The terminal keeps typed text until the command reads its line.
-    if (standardError == StandardError::Console && write(terminal.master, typed.data(), typed.size()) < 0)
-        return {};
-
+    if (how.terminal && write(terminal.master, how.typed.data(), how.typed.size()) < 0) return {};
+    const char* in = how.terminal ? terminal.slave.c_str() : "/dev/null";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    const bool console = standardError == StandardError::Console;
-    if (console) {
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, terminal.slaveName.c_str(), O_RDWR | O_NOCTTY, 0);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    }
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in, O_RDWR | O_NOCTTY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (standardError != StandardError::File)
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, terminal.slaveName.c_str(), O_RDWR | O_NOCTTY, 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, how.terminal ? in : errFile.c_str(),
+                                     how.terminal ? O_RDWR | O_NOCTTY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
 
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    auto env = mergedEnvironment(environment);
-    auto argvPointers = pointers(argv);
-    auto envPointers = pointers(env);
-
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (!how.environment.contains(std::string(*entry).substr(0, std::string(*entry).find('='))))
+            env.push_back(*entry);
+    for (const auto& [name, value] : how.environment)
+        if (value) env.push_back(name + "=" + *value);
     Result result;
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argvPointers.data(), envPointers.data()) == 0) {
+    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers(argv).data(), pointers(env).data()) == 0) {
         int status = 0;
-        bool ended = false;
         // The command flushes each piece of its output at once: the file shows how far it has come.
-        for (int tries = 0; !interruptAt.empty() && !ended && tries < 3000; ++tries) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
-            if (!ended && readFile(outFile).find(interruptAt) != std::string::npos) {
+        for (int tries = 0; !how.interruptAt.empty() && tries < 3000 && waitpid(pid, &status, WNOHANG) == 0;
+             ++tries, usleep(10000))
+            if (readFile(outFile).find(how.interruptAt) != std::string::npos) {
                 kill(pid, SIGINT);
                 break;
             }
-            if (!ended) usleep(10000);
-        }
-        while (!ended && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
         if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     }
     posix_spawn_file_actions_destroy(&actions);
     result.out = readFile(outFile);
-    result.err = standardError != StandardError::File ? terminal.drain() : readFile(errFile);
+    result.err = how.terminal ? terminal.drain() : readFile(errFile);
     std::filesystem::remove(outFile);
     std::filesystem::remove(errFile);
     return result;
 }
 
-void CommandTest::SetUp() {
+CommandTest::CommandTest() {
     char pattern[] = "/tmp/velmora-command-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory_ = pattern;
+    directory_ = mkdtemp(pattern);
 }
 
-void CommandTest::TearDown() {
-    std::filesystem::remove_all(directory_);
+Result CommandTest::run(std::vector<std::string> arguments, How how) {
+    if (how.state) arguments.insert(arguments.begin(), {"--state", state().string()});
+    arguments.insert(arguments.begin(), VELMORA_COMMAND);
+    how.environment.insert(
+        {{"XDG_STATE_HOME", (directory_ / "xdg").string()}, {"TMPDIR", directory_.string()}, {"NO_COLOR", {}}});
+    return runProgram(arguments, directory_, how);
 }
 
-Environment CommandTest::environment(const Environment& extra) const {
-    Environment environment{{"XDG_STATE_HOME", (directory_ / "xdg").string()},
-                            {"TMPDIR", directory_.string()},
-                            {"NO_COLOR", std::nullopt}};
-    for (const auto& [name, value] : extra) environment[name] = value;
-    return environment;
-}
-
-Result CommandTest::run(std::vector<std::string> arguments, const Environment& extra, StandardError standardError,
-                        const std::string& typed) {
-    arguments.insert(arguments.begin(), {"--state", state().string()});
-    return runProgram(VELMORA_COMMAND, arguments, environment(extra), directory_, standardError, typed);
-}
-
-Result CommandTest::runInterrupted(std::vector<std::string> arguments, const std::string& interruptAt) {
-    arguments.insert(arguments.begin(), {"--state", state().string()});
-    return runProgram(VELMORA_COMMAND, arguments, environment({}), directory_, StandardError::File, {},
-                      interruptAt);
-}
-
-Result CommandTest::runWithoutState(const std::vector<std::string>& arguments, const Environment& extra) {
-    return runProgram(VELMORA_COMMAND, arguments, environment(extra), directory_);
+json CommandTest::document(std::vector<std::string> arguments, How how) {
+    const auto result = run(std::move(arguments), std::move(how));
+    EXPECT_EQ(result.status, 0) << result.err;
+    return json::parse(result.out, nullptr, false);
 }
 
 std::string CommandTest::masked(std::string text) const {
@@ -193,9 +131,7 @@ std::string CommandTest::createMachine(const std::vector<std::string>& options) 
     arguments.insert(arguments.end(), options.begin(), options.end());
     const auto result = run(arguments);
     EXPECT_EQ(result.status, 0) << result.err;
-    std::string path = result.out;
-    if (!path.empty() && path.back() == '\n') path.pop_back();
-    return path;
+    return result.out.substr(0, result.out.find('\n'));
 }
 
 std::string CommandTest::makeImage(const std::string& name) {

@@ -11,12 +11,13 @@ namespace HyperVSim::hyperv {
 MethodOutcome startTransition(HostState& state, const Instance& machine, std::int64_t to,
                               const StateChangePlan& plan) {
     const std::int64_t from = machine.getInteger(L"EnabledState").value_or(enabledStateOff);
+    // Storing the changed machine replaces the instance that `machine` refers to.
+    const std::wstring path = machine.fullPath();
     Instance changing = machine;
     changing.setInteger(L"EnabledState", to == enabledStateRunning ? enabledStateStarting : enabledStateStopping);
     state.repository.put(std::move(changing));
     const std::wstring job = state.createJob(JobState::Running);
-    state.transitions.push_back(
-        {machine.fullPath(), from, to, wallClockMilliseconds() + plan.milliseconds, plan.fails, job});
+    state.transitions.push_back({path, from, to, wallClockMilliseconds() + plan.milliseconds, plan.fails, job});
     return MethodOutcome::returns(jobStarted, {{L"Job", referenceValue(job)}});
 }
 

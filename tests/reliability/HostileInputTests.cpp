@@ -100,8 +100,8 @@ TEST_F(HostileInput, EveryExportRefusesOrCopes) {
         bool result = false;
         try {
             result = hostile.call();
-        } catch (const Velmora::HResultError& failure) {
-            EXPECT_EQ(failure.hresult(), E_INVALIDARG);  // refused as an argument the library cannot work with
+        } catch (const Velmora::HResultError& refusal) {
+            EXPECT_EQ(refusal.hresult(), E_INVALIDARG);  // refused as an argument the library cannot work with
         }
         const LogLines& lines = capturedLines();
         for (const LogLine& line : lines) EXPECT_TRUE(isAllowedLine(line.text)) << line.text.substr(0, 200);

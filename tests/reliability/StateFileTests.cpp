@@ -88,14 +88,14 @@ std::vector<std::pair<std::wstring, int>> machinesIn(const std::string& file) {
 }
 
 TEST_F(StateFile, FourCommandsShareOneFile) {
-    constexpr int workers = 4, rounds = 3;
+    constexpr int workers = 4, roundsEach = 3;
     ASSERT_EQ(velmora(file_, "host reset").status, 0);
     std::array<int, workers> failures{};
     std::vector<std::thread> threads;
     for (int worker = 0; worker < workers; ++worker) {
         threads.emplace_back([&, worker] {
             const std::string prefix = "w" + std::to_string(worker);
-            for (int round = 0; round < rounds; ++round) {
+            for (int round = 0; round < roundsEach; ++round) {
                 const Outcome created = velmora(file_, "create --name " + prefix + "gone" + std::to_string(round));
                 failures[worker] += created.status != 0;
                 for (const char* step : {"start '", "stop '", "delete '"})

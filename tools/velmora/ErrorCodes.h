@@ -9,6 +9,8 @@
 
 namespace VelmoraCommand {
 
+inline constexpr std::int32_t wbemNotFound = static_cast<std::int32_t>(0x80041002);  // WBEM_E_NOT_FOUND
+
 // "0x80041002 WBEM_E_NOT_FOUND: not found"; nothing for a code outside the table.
 std::optional<std::string> hresultMeaning(std::uint32_t hresult);
 // "32775: invalid state for this operation"; nothing for a number outside the table.

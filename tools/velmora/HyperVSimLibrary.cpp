@@ -8,6 +8,7 @@
 #include "BadInput.h"
 #include "ErrorCodes.h"
 #include "Failure.h"
+#include "SystemMessages.h"
 #include "Text.h"
 
 namespace VelmoraCommand {
@@ -27,18 +28,6 @@ std::wstring besideThisProgram(const wchar_t* file) {
         path.resize(path.size() * 2);
     }
     return path.substr(0, path.find_last_of(L"\\/") + 1) + file;
-}
-
-std::string systemMessage(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text != nullptr ? text : L"", length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
-        message.pop_back();
-    return "error " + std::to_string(error) + (message.empty() ? "" : " (" + narrow(message) + ")");
 }
 
 std::string resultText(long result) {

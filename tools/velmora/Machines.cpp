@@ -13,8 +13,6 @@
 namespace VelmoraCommand {
 namespace {
 
-constexpr std::int32_t notFound = static_cast<std::int32_t>(0x80041002);  // WBEM_E_NOT_FOUND
-
 bool equalIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
@@ -37,7 +35,7 @@ Machine byPath(HostSession& host, const std::string& argument, const std::string
         return {argument, machine.name.empty() ? argument : oneLine(machine.name), machine.enabledState};
     }
     // A path that names nothing goes to the library, which has its own answer for it (stopVM: already gone).
-    if (found.result == notFound) return {argument, argument, std::nullopt};
+    if (found.result == wbemNotFound) return {argument, argument, std::nullopt};
     const auto meaning = hresultMeaning(static_cast<std::uint32_t>(found.result));
     const std::string why = meaning ? *meaning : "err=" + std::to_string(found.result);
     if (found.result == static_cast<std::int32_t>(0x80041003) ||

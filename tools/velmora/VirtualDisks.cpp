@@ -5,6 +5,7 @@
 #include <virtdisk.h>
 
 #include "Failure.h"
+#include "SystemMessages.h"
 #include "Text.h"
 #include "TourImages.h"
 
@@ -17,18 +18,6 @@ constexpr const char* imageSizeText = "64 MiB";
 
 // VIRTUAL_STORAGE_TYPE_VENDOR_MICROSOFT, which the MinGW headers declare without a definition to link.
 constexpr GUID microsoftVendor = {0xEC984AEC, 0xA0F9, 0x47E9, {0x90, 0x1F, 0x71, 0x41, 0x5A, 0x66, 0x34, 0x5B}};
-
-std::string systemMessage(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text != nullptr ? text : L"", length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
-        message.pop_back();
-    return "error " + std::to_string(error) + (message.empty() ? "" : " (" + narrow(message) + ")");
-}
 
 void makeVirtualDisk(const std::filesystem::path& path) {
     VIRTUAL_STORAGE_TYPE type{VIRTUAL_STORAGE_TYPE_DEVICE_VHDX, microsoftVendor};

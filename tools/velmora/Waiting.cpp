@@ -15,7 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds pollInterval{200};
-constexpr std::int32_t notFound = static_cast<std::int32_t>(0x80041002);  // WBEM_E_NOT_FOUND
 
 bool reached(Goal goal, const std::optional<int>& state) {
     switch (goal) {
@@ -64,7 +63,7 @@ private:
 std::optional<int> currentState(HostSession& host, const Machine& machine) {
     const PathLookup found = host.lookUp(widen(machine.path));
     if (found.machine) return found.machine->enabledState;
-    if (found.result == notFound) return std::nullopt;
+    if (found.result == wbemNotFound) return std::nullopt;
     const auto meaning = hresultMeaning(static_cast<std::uint32_t>(found.result));
     throw Failure("cannot read the state of " + machine.display + ": err=" + std::to_string(found.result) +
                   (meaning ? " (" + *meaning + ")" : std::string()));

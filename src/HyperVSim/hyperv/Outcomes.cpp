@@ -4,6 +4,10 @@
 
 namespace HyperVSim::hyperv {
 
+Rejection invalidParameterRejection(std::wstring description) {
+    return {static_cast<std::uint16_t>(invalidParameter), std::move(description)};
+}
+
 CimValue referenceValue(std::wstring path) {
     return CimValue::string(std::move(path), CimType::Reference);
 }

@@ -16,6 +16,9 @@ struct Rejection {
     std::wstring description;     // the job's ErrorDescription: what is wrong, in the host's words
 };
 
+// ErrorCode 32773 (invalid parameter) with the reason.
+Rejection invalidParameterRejection(std::wstring description);
+
 CimValue referenceValue(std::wstring path);
 CimValue referenceArray(std::vector<std::wstring> paths);
 

@@ -42,10 +42,6 @@ private:
 
 using Prepared = std::variant<Instance, Rejection>;
 
-Rejection invalid(std::wstring description) {
-    return {static_cast<std::uint16_t>(invalidParameter), std::move(description)};
-}
-
 std::wstring inQuotes(std::wstring_view text) {
     return L"'" + std::wstring(text) + L"'";
 }
@@ -117,8 +113,9 @@ bool endsWithIgnoreCase(std::wstring_view text, std::wstring_view suffix) {
 
 Prepared prepareScsiController(Target& target, Instance resource) {
     if (countOf(target, ResourceKind::ScsiController) >= maxScsiControllers)
-        return invalid(L"Virtual machine " + inQuotes(target.machineName) + L" already has " +
-                       std::to_wstring(maxScsiControllers) + L" SCSI controllers, the most it can have.");
+        return invalidParameterRejection(L"Virtual machine " + inQuotes(target.machineName) + L" already has " +
+                                         std::to_wstring(maxScsiControllers) +
+                                         L" SCSI controllers, the most it can have.");
     resource.setString(L"InstanceID",
                        L"Microsoft:" + target.machineId + L"\\" + target.state.guids.next() + L"\\0");
     return resource;
@@ -128,19 +125,21 @@ Prepared prepareDrive(Target& target, Instance resource, ResourceKind kind) {
     const std::wstring parentPath = resource.getString(L"Parent").value_or(L"");
     const Instance* controller = ownResource(target, parentPath);
     if (!controller || !isController(resourceKind(*controller)))
-        return invalid(L"Cannot add the " + describe(kind) + L": its Parent " + inQuotes(parentPath) +
-                       L" is not a controller of virtual machine " + inQuotes(target.machineName) + L".");
+        return invalidParameterRejection(L"Cannot add the " + describe(kind) + L": its Parent " +
+                                         inQuotes(parentPath) + L" is not a controller of virtual machine " +
+                                         inQuotes(target.machineName) + L".");
     const unsigned slots = resourceKind(*controller) == ResourceKind::IdeController ? ideSlots : scsiSlots;
     const std::wstring address = resource.getString(L"AddressOnParent").value_or(L"");
     const auto slot = slotNumber(address);
     if (!slot || *slot >= slots)
-        return invalid(L"The address " + inQuotes(address) + L" is not a location on " + nameOf(*controller) +
-                       L", which has locations 0 to " + std::to_wstring(slots - 1) + L".");
+        return invalidParameterRejection(L"The address " + inQuotes(address) + L" is not a location on " +
+                                         nameOf(*controller) + L", which has locations 0 to " +
+                                         std::to_wstring(slots - 1) + L".");
     for (const auto& other : childrenOf(target, *controller))
         if (isDrive(resourceKind(*other)) &&
             slotNumber(other->getString(L"AddressOnParent").value_or(L"")) == slot && isOwn(target, *other))
-            return invalid(L"Location " + address + L" of " + nameOf(*controller) + L" is already taken by " +
-                           nameOf(*other) + L".");
+            return invalidParameterRejection(L"Location " + address + L" of " + nameOf(*controller) +
+                                             L" is already taken by " + nameOf(*other) + L".");
     resource.setString(L"Parent", controller->fullPath());
     resource.setString(L"InstanceID", controller->getString(L"InstanceID").value_or(L"") + L"\\" +
                                           std::to_wstring(*slot) + L"\\D");
@@ -164,22 +163,25 @@ Prepared prepareVirtualHardDisk(Target& target, Instance resource) {
     const std::wstring parentPath = resource.getString(L"Parent").value_or(L"");
     const Instance* drive = ownResource(target, parentPath);
     if (!drive || resourceKind(*drive) != ResourceKind::DiskDrive)
-        return invalid(L"Cannot add the virtual hard disk: its Parent " + inQuotes(parentPath) +
-                       L" is not a disk drive of virtual machine " + inQuotes(target.machineName) + L".");
+        return invalidParameterRejection(L"Cannot add the virtual hard disk: its Parent " + inQuotes(parentPath) +
+                                         L" is not a disk drive of virtual machine " +
+                                         inQuotes(target.machineName) + L".");
     for (const auto& other : childrenOf(target, *drive))
         if (resourceKind(*other) == ResourceKind::VirtualHardDisk && isOwn(target, *other))
-            return invalid(L"The disk drive " + nameOf(*drive) + L" already holds the virtual hard disk " +
-                           inQuotes(firstHostResource(*other)) + L".");
+            return invalidParameterRejection(L"The disk drive " + nameOf(*drive) +
+                                             L" already holds the virtual hard disk " +
+                                             inQuotes(firstHostResource(*other)) + L".");
     const std::wstring file = firstHostResource(resource);
-    if (file.empty()) return invalid(L"The virtual hard disk names no file: HostResource is empty.");
+    if (file.empty())
+        return invalidParameterRejection(L"The virtual hard disk names no file: HostResource is empty.");
     const ImageFile image = inspectImageFile(file);
     if (image == ImageFile::Missing)
-        return invalid(L"The virtual hard disk path " + inQuotes(file) + L" does not exist.");
+        return invalidParameterRejection(L"The virtual hard disk path " + inQuotes(file) + L" does not exist.");
     if (image == ImageFile::NotAFile)
-        return invalid(L"The virtual hard disk path " + inQuotes(file) + L" is not a file.");
+        return invalidParameterRejection(L"The virtual hard disk path " + inQuotes(file) + L" is not a file.");
     if (!endsWithIgnoreCase(file, L".vhd") && !endsWithIgnoreCase(file, L".vhdx"))
-        return invalid(L"The file " + inQuotes(file) +
-                       L" is not a virtual hard disk: its name does not end in .vhd or .vhdx.");
+        return invalidParameterRejection(L"The file " + inQuotes(file) +
+                                         L" is not a virtual hard disk: its name does not end in .vhd or .vhdx.");
     if (const auto owner = attachedTo(target.state, file))
         return Rejection{static_cast<std::uint16_t>(systemInUse), L"The virtual hard disk " + inQuotes(file) +
                                                                       L" is already attached to virtual machine " +
@@ -193,8 +195,9 @@ Prepared prepareVirtualHardDisk(Target& target, Instance resource) {
 
 Prepared prepareEthernetPort(Target& target, Instance resource) {
     if (countOf(target, ResourceKind::EthernetPort) >= maxNetworkAdapters)
-        return invalid(L"Virtual machine " + inQuotes(target.machineName) + L" already has " +
-                       std::to_wstring(maxNetworkAdapters) + L" network adapters, the most it can have.");
+        return invalidParameterRejection(L"Virtual machine " + inQuotes(target.machineName) + L" already has " +
+                                         std::to_wstring(maxNetworkAdapters) +
+                                         L" network adapters, the most it can have.");
     resource.setString(L"InstanceID", L"Microsoft:" + target.machineId + L"\\" + target.state.guids.next());
     return resource;
 }
@@ -203,17 +206,19 @@ Prepared prepareConnection(Target& target, Instance resource) {
     const std::wstring parentPath = resource.getString(L"Parent").value_or(L"");
     const Instance* adapter = ownResource(target, parentPath);
     if (!adapter || resourceKind(*adapter) != ResourceKind::EthernetPort)
-        return invalid(L"Cannot add the Ethernet connection: its Parent " + inQuotes(parentPath) +
-                       L" is not a network adapter of virtual machine " + inQuotes(target.machineName) + L".");
+        return invalidParameterRejection(L"Cannot add the Ethernet connection: its Parent " + inQuotes(parentPath) +
+                                         L" is not a network adapter of virtual machine " +
+                                         inQuotes(target.machineName) + L".");
     // One connection per adapter: its InstanceID is derived from the adapter's.
     for (const auto& other : childrenOf(target, *adapter))
         if (resourceKind(*other) == ResourceKind::EthernetConnection && isOwn(target, *other))
-            return invalid(L"The network adapter " + nameOf(*adapter) + L" is already connected.");
+            return invalidParameterRejection(L"The network adapter " + nameOf(*adapter) +
+                                             L" is already connected.");
     const std::wstring switchPath = firstHostResource(resource);
     const Instance* vswitch = target.state.repository.findByPath(switchPath);
     if (!vswitch || !Schema::instance().derivesFrom(vswitch->className(), switchClass))
-        return invalid(L"Cannot connect the network adapter: " + inQuotes(switchPath) +
-                       L" is not a virtual switch.");
+        return invalidParameterRejection(L"Cannot connect the network adapter: " + inQuotes(switchPath) +
+                                         L" is not a virtual switch.");
     resource.setString(L"Parent", adapter->fullPath());
     resource.setStrings(L"HostResource", {vswitch->fullPath()});
     resource.setString(L"InstanceID", adapter->getString(L"InstanceID").value_or(L"") + L"\\C");
@@ -222,10 +227,11 @@ Prepared prepareConnection(Target& target, Instance resource) {
 
 Prepared prepare(Target& target, Instance resource) {
     if (!Schema::instance().derivesFrom(resource.className(), resourceSettingsBaseClass))
-        return invalid(L"Objects of class " + inQuotes(resource.className()) + L" are not resource settings.");
+        return invalidParameterRejection(L"Objects of class " + inQuotes(resource.className()) +
+                                         L" are not resource settings.");
     const CimValue* type = resource.get(L"ResourceType");
     if (!type || type->isNull() || resource.getString(L"ResourceSubType").value_or(L"").empty())
-        return invalid(
+        return invalidParameterRejection(
             L"The resource settings name no resource: ResourceType and ResourceSubType are empty. "
             L"Start from the default settings of a resource pool.");
     switch (const ResourceKind kind = resourceKind(resource)) {
@@ -243,8 +249,8 @@ Prepared prepare(Target& target, Instance resource) {
         case ResourceKind::Memory:
         case ResourceKind::Processor:
         case ResourceKind::IdeController:
-            return invalid(L"A virtual machine has its " + describe(kind) +
-                           L" settings from its definition; they can be changed but not added.");
+            return invalidParameterRejection(L"A virtual machine has its " + describe(kind) +
+                                             L" settings from its definition; they can be changed but not added.");
         case ResourceKind::Other:
             break;
     }
@@ -268,7 +274,8 @@ std::variant<std::wstring, Rejection> addResource(HostState& state, const Instan
                                                   const Instance& requested) {
     const Instance* machine = machineOfSettings(state.repository, systemSettings);
     if (!machine)
-        return invalid(L"The settings " + inQuotes(systemSettings.fullPath()) + L" belong to no virtual machine.");
+        return invalidParameterRejection(L"The settings " + inQuotes(systemSettings.fullPath()) +
+                                         L" belong to no virtual machine.");
     Target target(state, systemSettings, *machine);
     auto prepared = prepare(target, requested);
     if (auto* rejection = std::get_if<Rejection>(&prepared)) return std::move(*rejection);

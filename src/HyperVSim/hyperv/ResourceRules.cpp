@@ -8,22 +8,20 @@
 namespace HyperVSim::hyperv {
 namespace {
 
-Rejection invalid(std::wstring description) {
-    return {static_cast<std::uint16_t>(invalidParameter), std::move(description)};
-}
-
 std::wstring number(std::uint64_t value) {
     return std::to_wstring(value);
 }
 
 std::optional<Rejection> checkMemory(const Instance& current, const Instance& changed, bool running) {
     const auto size = changed.getUnsigned(L"VirtualQuantity");
-    if (!size) return invalid(L"The memory size (VirtualQuantity) is not set.");
+    if (!size) return invalidParameterRejection(L"The memory size (VirtualQuantity) is not set.");
     if (*size % 2 != 0)
-        return invalid(L"The memory size of " + number(*size) + L" MiB is not an even number of MiB.");
+        return invalidParameterRejection(L"The memory size of " + number(*size) +
+                                         L" MiB is not an even number of MiB.");
     if (*size < minimumMemoryMiB || *size > hostMemoryMiB)
-        return invalid(L"The memory size of " + number(*size) + L" MiB is outside " + number(minimumMemoryMiB) +
-                       L" to " + number(hostMemoryMiB) + L" MiB, the memory of the host.");
+        return invalidParameterRejection(L"The memory size of " + number(*size) + L" MiB is outside " +
+                                         number(minimumMemoryMiB) + L" to " + number(hostMemoryMiB) +
+                                         L" MiB, the memory of the host.");
     if (running && current.getUnsigned(L"VirtualQuantity") != size)
         return Rejection{static_cast<std::uint16_t>(invalidState),
                          L"The memory size of a running virtual machine cannot be changed."};
@@ -33,23 +31,24 @@ std::optional<Rejection> checkMemory(const Instance& current, const Instance& ch
 std::optional<Rejection> checkProcessors(const Instance& current, const Instance& changed, bool running) {
     const auto count = changed.getUnsigned(L"VirtualQuantity");
     if (!count || *count == 0 || *count > hostLogicalProcessors)
-        return invalid(L"The processor count " + (count ? number(*count) : std::wstring(L"(not set)")) +
-                       L" is outside 1 to " + number(hostLogicalProcessors) +
-                       L", the logical processors of the host.");
+        return invalidParameterRejection(
+            L"The processor count " + (count ? number(*count) : std::wstring(L"(not set)")) + L" is outside 1 to " +
+            number(hostLogicalProcessors) + L", the logical processors of the host.");
     const auto limit = changed.getUnsigned(L"Limit");
     if (!limit || *limit > fullProcessorLimit)
-        return invalid(L"The processor limit " + (limit ? number(*limit) : std::wstring(L"(not set)")) +
-                       L" is above " + number(fullProcessorLimit) + L" (100 %).");
+        return invalidParameterRejection(L"The processor limit " +
+                                         (limit ? number(*limit) : std::wstring(L"(not set)")) + L" is above " +
+                                         number(fullProcessorLimit) + L" (100 %).");
     const auto reservation = changed.getUnsigned(L"Reservation");
     if (!reservation || *reservation > *limit)
-        return invalid(L"The processor reservation " +
-                       (reservation ? number(*reservation) : std::wstring(L"(not set)")) + L" is above the limit " +
-                       number(*limit) + L".");
+        return invalidParameterRejection(L"The processor reservation " +
+                                         (reservation ? number(*reservation) : std::wstring(L"(not set)")) +
+                                         L" is above the limit " + number(*limit) + L".");
     const auto weight = changed.getUnsigned(L"Weight");
     if (!weight || *weight < minimumProcessorWeight || *weight > maximumProcessorWeight)
-        return invalid(L"The processor weight " + (weight ? number(*weight) : std::wstring(L"(not set)")) +
-                       L" is outside " + number(minimumProcessorWeight) + L" to " + number(maximumProcessorWeight) +
-                       L".");
+        return invalidParameterRejection(
+            L"The processor weight " + (weight ? number(*weight) : std::wstring(L"(not set)")) + L" is outside " +
+            number(minimumProcessorWeight) + L" to " + number(maximumProcessorWeight) + L".");
     if (running && current.getUnsigned(L"VirtualQuantity") != count)
         return Rejection{static_cast<std::uint16_t>(invalidState),
                          L"The processor count of a running virtual machine cannot be changed."};

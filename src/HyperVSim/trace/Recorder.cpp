@@ -8,18 +8,13 @@
 #include "HyperVSim/Trace.h"
 #include "com/ApartmentThread.h"
 #include "trace/RecordingObjects.h"
+#include "trace/TraceFile.h"
 
 namespace HyperVSim {
 namespace {
 
 constexpr HRESULT classAlreadyRegistered = static_cast<HRESULT>(0x800401FC);  // CO_E_OBJISREG
 constexpr HRESULT fileUnusable = static_cast<HRESULT>(0x8007006E);            // HRESULT of ERROR_OPEN_FAILED
-
-std::string hresultText(HRESULT result) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<std::uint32_t>(result)));
-    return text;
-}
 
 // The class object registered in the locator's place. Each locator it makes wraps the one locator that was
 // registered before it, which a CoCreateInstance could not reach any more.

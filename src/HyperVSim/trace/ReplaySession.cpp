@@ -14,12 +14,6 @@
 namespace HyperVSim {
 namespace {
 
-std::wstring upper(std::wstring_view text) {
-    std::wstring result(text);
-    for (auto& c : result) c = static_cast<wchar_t>(std::towupper(c));
-    return result;
-}
-
 // Every object of a call's answer, with the texts it carries.
 template <class Visit>
 void forEachObject(const TraceCall& call, Visit&& visit) {
@@ -53,7 +47,7 @@ ReplaySession::ReplaySession(const std::filesystem::path& path) : calls_(readTra
             objects_.emplace(&object, std::move(*rebuilt.state));
             const auto remember = [&](std::wstring_view text) {
                 for (const auto& guid : findGuids(text))
-                    firstAnswered_.emplace(upper(text.substr(guid.offset, guidLength)), call.position);
+                    firstAnswered_.emplace(upperCase(text.substr(guid.offset, guidLength)), call.position);
             };
             remember(object.xml);
             for (const auto& reference : object.references)
@@ -63,7 +57,7 @@ ReplaySession::ReplaySession(const std::filesystem::path& path) : calls_(readTra
 }
 
 bool ReplaySession::fromHost(std::wstring_view guid, std::size_t position) const {
-    const auto found = firstAnswered_.find(upper(guid));
+    const auto found = firstAnswered_.find(upperCase(guid));
     return found != firstAnswered_.end() && found->second < position;
 }
 

@@ -24,12 +24,6 @@ bool isGuidAt(std::wstring_view text, std::size_t offset) {
     return cleanBefore && cleanAfter;
 }
 
-std::wstring upper(std::wstring_view text) {
-    std::wstring result(text);
-    for (auto& c : result) c = static_cast<wchar_t>(std::towupper(c));
-    return result;
-}
-
 // Servers of paths: the NAME of each "\\NAME\root" (any case of "root").
 struct ServerSpan {
     std::size_t offset = 0;
@@ -50,6 +44,12 @@ std::vector<ServerSpan> findServers(std::wstring_view text) {
 }
 
 }  // namespace
+
+std::wstring upperCase(std::wstring_view text) {
+    std::wstring result(text);
+    for (auto& c : result) c = static_cast<wchar_t>(std::towupper(c));
+    return result;
+}
 
 std::vector<GuidSpan> findGuids(std::wstring_view text) {
     std::vector<GuidSpan> guids;
@@ -107,18 +107,18 @@ void IdentityMap::learn(std::wstring_view traced, std::wstring_view other) {
     const auto otherGuids = findGuids(other);
     if (tracedGuids.size() == otherGuids.size())
         for (std::size_t i = 0; i < tracedGuids.size(); ++i)
-            guids_.emplace(upper(traced.substr(tracedGuids[i].offset, guidLength)),
-                           upper(other.substr(otherGuids[i].offset, guidLength)));
+            guids_.emplace(upperCase(traced.substr(tracedGuids[i].offset, guidLength)),
+                           upperCase(other.substr(otherGuids[i].offset, guidLength)));
     const auto tracedServers = findServers(traced);
     const auto otherServers = findServers(other);
     if (tracedServers.size() == otherServers.size())
         for (std::size_t i = 0; i < tracedServers.size(); ++i)
-            hosts_.emplace(upper(traced.substr(tracedServers[i].offset, tracedServers[i].length)),
+            hosts_.emplace(upperCase(traced.substr(tracedServers[i].offset, tracedServers[i].length)),
                            std::wstring(other.substr(otherServers[i].offset, otherServers[i].length)));
 }
 
 void IdentityMap::learnHost(std::wstring_view traced, std::wstring_view other) {
-    if (!traced.empty() && !other.empty()) hosts_.emplace(upper(traced), std::wstring(other));
+    if (!traced.empty() && !other.empty()) hosts_.emplace(upperCase(traced), std::wstring(other));
 }
 
 std::wstring IdentityMap::translate(std::wstring_view traced) const {
@@ -127,12 +127,12 @@ std::wstring IdentityMap::translate(std::wstring_view traced) const {
     for (const auto& guid : findGuids(traced)) {
         const std::wstring_view original = traced.substr(guid.offset, guidLength);
         result.append(traced.substr(at, guid.offset - at));
-        const auto mapped = guids_.find(upper(original));
+        const auto mapped = guids_.find(upperCase(original));
         if (mapped == guids_.end()) {
             result.append(original);
         } else {
             // Keep the case the trace wrote it in: some properties hold GUIDs in lower case.
-            const bool lower = original != upper(original);
+            const bool lower = original != upperCase(original);
             std::wstring replacement = mapped->second;
             if (lower)
                 for (auto& c : replacement) c = static_cast<wchar_t>(std::towlower(c));
@@ -147,17 +147,17 @@ std::wstring IdentityMap::translate(std::wstring_view traced) const {
     for (const auto& server : findServers(result)) {
         hosted.append(result.substr(at, server.offset - at));
         const std::wstring_view name = std::wstring_view(result).substr(server.offset, server.length);
-        const auto mapped = hosts_.find(upper(name));
+        const auto mapped = hosts_.find(upperCase(name));
         hosted.append(mapped == hosts_.end() ? std::wstring(name) : mapped->second);
         at = server.offset + server.length;
     }
     hosted.append(result.substr(at));
     // Values that name the host: SystemName="NAME" in a path, or the whole text.
     for (const auto& [name, other] : hosts_) {
-        if (upper(hosted) == name) return other;
+        if (upperCase(hosted) == name) return other;
         const std::wstring quoted = L"\"" + name + L"\"";
-        for (std::size_t found = upper(hosted).find(quoted); found != std::wstring::npos;
-             found = upper(hosted).find(quoted, found + other.size() + 2))
+        for (std::size_t found = upperCase(hosted).find(quoted); found != std::wstring::npos;
+             found = upperCase(hosted).find(quoted, found + other.size() + 2))
             hosted.replace(found + 1, name.size(), other);
     }
     return hosted;

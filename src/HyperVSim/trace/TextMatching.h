@@ -12,6 +12,9 @@
 
 namespace HyperVSim {
 
+// The text in upper case, as GUIDs and host names are compared.
+std::wstring upperCase(std::wstring_view text);
+
 struct GuidSpan {
     std::size_t offset = 0;  // of the 36 characters, without braces
 };

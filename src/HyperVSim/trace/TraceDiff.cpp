@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 
+#include "cimxml/Text.h"
 #include "com/ComRef.h"
 #include "com/Status.h"
 #include "hyperv/ImageFiles.h"
@@ -16,12 +17,6 @@
 
 namespace HyperVSim {
 namespace {
-
-std::wstring hresultText(HRESULT result) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(static_cast<std::uint32_t>(result)));
-    return text;
-}
 
 const std::wstring* textField(const TraceFields& fields, const char* name) {
     const TraceValue* value = findField(fields, name);
@@ -102,7 +97,8 @@ private:
     }
     void result(HRESULT model, HRESULT recorded) {
         if (model != recorded)
-            lines_.push_back(L"HRESULT " + hresultText(model) + L" where the trace has " + hresultText(recorded));
+            lines_.push_back(L"HRESULT " + cimxml::fromUtf8(hresultText(model)) + L" where the trace has " +
+                             cimxml::fromUtf8(hresultText(recorded)));
     }
     // Compares an object handed back by the model with the recorded one, and learns the identities in them.
     void compare(const std::wstring& what, IWbemClassObject* model, const TraceObject* recorded,

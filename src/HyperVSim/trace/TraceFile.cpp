@@ -19,12 +19,6 @@ struct LineError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string hresultText(HRESULT result) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<std::uint32_t>(result)));
-    return text;
-}
-
 HRESULT hresultOf(const json& value) {
     if (!value.is_string()) throw LineError("\"hresult\" is not a text such as \"0x80041002\"");
     const std::string text = value.get<std::string>();
@@ -183,6 +177,12 @@ std::string displayed(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+std::string hresultText(HRESULT result) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<std::uint32_t>(result)));
+    return text;
+}
 
 const TraceValue* findField(const TraceFields& fields, std::string_view name) {
     for (const auto& field : fields)

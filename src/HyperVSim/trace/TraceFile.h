@@ -14,6 +14,9 @@ namespace HyperVSim {
 inline constexpr const char* traceFormatName = "velmora-wmi-trace";
 inline constexpr int traceFormatVersion = 1;
 
+// An HRESULT as a trace writes it: "0x80041002".
+std::string hresultText(HRESULT result);
+
 // Writes calls as they complete, each line flushed at once, so that a process that ends abruptly leaves
 // every call it made. Any number of threads may write.
 class TraceWriter {

@@ -24,7 +24,7 @@ ObjectState emptyClass() {
     return ObjectState::ofClass(definition);
 }
 
-ObjectLookup failed(WBEMSTATUS status) {
+ObjectLookup failedLookup(WBEMSTATUS status) {
     return ObjectLookup{wbem(status), std::nullopt};
 }
 
@@ -33,15 +33,15 @@ ObjectLookup failed(WBEMSTATUS status) {
 ObjectLookup lookUpObject(std::wstring_view text) {
     if (text.empty()) return ObjectLookup{S_OK, emptyClass()};
     const auto path = parseObjectPath(text);
-    if (!path) return failed(WBEM_E_INVALID_OBJECT_PATH);
-    if (!isHostNamespace(path->nameSpace)) return failed(WBEM_E_INVALID_NAMESPACE);
+    if (!path) return failedLookup(WBEM_E_INVALID_OBJECT_PATH);
+    if (!isHostNamespace(path->nameSpace)) return failedLookup(WBEM_E_INVALID_NAMESPACE);
     const auto definition = Schema::instance().find(path->className);
-    if (!definition || definition->isParameters) return failed(WBEM_E_INVALID_CLASS);
+    if (!definition || definition->isParameters) return failedLookup(WBEM_E_INVALID_CLASS);
     if (path->keys.empty() && !path->singleton) return ObjectLookup{S_OK, ObjectState::ofClass(definition)};
     const auto identity = path->identity();
     return Host::instance().read([&](const HostState& state) {
         Snapshot found = state.repository.snapshot(identity);
-        if (!found) return failed(WBEM_E_NOT_FOUND);
+        if (!found) return failedLookup(WBEM_E_NOT_FOUND);
         return ObjectLookup{S_OK, ObjectState::ofStored(std::move(found))};
     });
 }

@@ -11,7 +11,7 @@
 namespace HyperVSim {
 namespace {
 
-MethodRun failed(WBEMSTATUS status) {
+MethodRun failedRun(WBEMSTATUS status) {
     return MethodRun{wbem(status), std::nullopt};
 }
 
@@ -42,21 +42,21 @@ ObjectState outputObject(const MethodDef& method, std::uint32_t returnValue,
 
 MethodRun runMethod(std::wstring_view pathText, std::wstring_view methodName, IWbemClassObject* inParams,
                     const std::vector<Fault>& faults) {
-    if (pathText.empty() || methodName.empty()) return failed(WBEM_E_INVALID_PARAMETER);
+    if (pathText.empty() || methodName.empty()) return failedRun(WBEM_E_INVALID_PARAMETER);
     const auto path = parseObjectPath(pathText);
-    if (!path) return failed(WBEM_E_INVALID_OBJECT_PATH);
-    if (!isHostNamespace(path->nameSpace)) return failed(WBEM_E_INVALID_NAMESPACE);
+    if (!path) return failedRun(WBEM_E_INVALID_OBJECT_PATH);
+    if (!isHostNamespace(path->nameSpace)) return failedRun(WBEM_E_INVALID_NAMESPACE);
     const auto definition = Schema::instance().find(path->className);
-    if (!definition || definition->isParameters) return failed(WBEM_E_INVALID_CLASS);
+    if (!definition || definition->isParameters) return failedRun(WBEM_E_INVALID_CLASS);
     const MethodDef* method = definition->method(methodName);
-    if (!method) return failed(WBEM_E_INVALID_METHOD);
+    if (!method) return failedRun(WBEM_E_INVALID_METHOD);
 
     Instance parameters = method->in ? Instance(method->in) : Instance();
     if (inParams) {
         const ClassObject* given = ClassObject::of(inParams);
         if (!given || given->state().isClass || !method->in ||
             given->state().instance().definitionPtr() != method->in)
-            return failed(WBEM_E_INVALID_METHOD_PARAMETERS);
+            return failedRun(WBEM_E_INVALID_METHOD_PARAMETERS);
         parameters = given->state().instance();
     }
 
@@ -65,7 +65,7 @@ MethodRun runMethod(std::wstring_view pathText, std::wstring_view methodName, IW
             return MethodRun{S_OK, outputObject(*method, static_cast<std::uint32_t>(fault.result), {}, faults)};
 
     const MethodHandler handler = Host::instance().handler(definition->name, method->name);
-    if (!handler) return failed(WBEM_E_NOT_SUPPORTED);
+    if (!handler) return failedRun(WBEM_E_NOT_SUPPORTED);
 
     const bool onInstance = !path->keys.empty() || path->singleton;
     const auto identity = path->identity();
@@ -73,14 +73,14 @@ MethodRun runMethod(std::wstring_view pathText, std::wstring_view methodName, IW
         Instance target(definition);
         if (onInstance) {
             const Instance* found = state.repository.find(identity);
-            if (!found) return failed(WBEM_E_NOT_FOUND);
+            if (!found) return failedRun(WBEM_E_NOT_FOUND);
             target = *found;
         }
         MethodOutcome outcome;
         try {
             outcome = handler(state, target, parameters);
         } catch (const std::exception&) {
-            return failed(WBEM_E_PROVIDER_FAILURE);
+            return failedRun(WBEM_E_PROVIDER_FAILURE);
         }
         if (outcome.failure < 0) return MethodRun{outcome.failure, std::nullopt};
         return MethodRun{S_OK, outputObject(*method, outcome.returnValue, outcome.outputs, faults)};

@@ -3,6 +3,7 @@
 
 #include "Velmora.h"
 #include "log/Log.h"
+#include "vm/ManagementService.h"
 #include "vm/NetworkAdapters.h"
 #include "vm/ResourceSizing.h"
 #include "wmi/Bstr.h"
@@ -16,8 +17,6 @@
 namespace Velmora {
 
 namespace {
-
-constexpr const wchar_t* managementServiceClassName = L"Msvm_VirtualSystemManagementService";
 
 const wchar_t* subTypeOf(std::uint32_t generation) {
     switch (generation) {

@@ -13,7 +13,7 @@ namespace {
 // The machine is not looked up first: its path travels only inside AffectedSystem, and Hyper-V's verdict
 // on the call is the result.
 bool destroySystem(IWbemServices* hyperV, const wchar_t* vmPath) {
-    const Bstr serviceClassName(L"Msvm_VirtualSystemManagementService");
+    const Bstr serviceClassName(managementServiceClassName);
     const ComPtr<IWbemClassObject> serviceClass = getObject(hyperV, serviceClassName);
     if (!serviceClass) return false;
     const ComPtr<IWbemClassObject> service = getClassInstance(hyperV, serviceClassName);

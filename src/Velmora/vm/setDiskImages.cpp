@@ -7,6 +7,7 @@
 #include "log/Log.h"
 #include "vm/DiskControllers.h"
 #include "vm/MachineSettings.h"
+#include "vm/ManagementService.h"
 #include "wmi/Bstr.h"
 #include "wmi/EmbeddedInstance.h"
 #include "wmi/ExportFrame.h"

@@ -4,6 +4,7 @@
 #include <HyperVSim/Control.h>
 
 #include <algorithm>
+#include <cctype>
 #include <iostream>
 #include <map>
 #include <set>
@@ -67,12 +68,34 @@ LogLines usualLines(const ExportRun& exportRun, const std::function<void()>& bef
     return capturedLines();
 }
 
-class FaultSweep : public LibraryTest {};
+// One test per export, so that the sweeps spread over the cores; each prints its counts, and the suite the
+// totals of the exports this process swept.
+std::string testNameOf(const testing::TestParamInfo<std::size_t>& info) {
+    std::string name;
+    bool capital = false;
+    for (const char c : exportRuns()[info.param].name) {
+        if (c == ' ') {
+            capital = true;
+            continue;
+        }
+        name += capital ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        capital = false;
+    }
+    return name;
+}
 
-TEST_F(FaultSweep, EveryCallOfEveryExportFailsCleanly) {
+class FaultSweep : public LibraryTest, public testing::WithParamInterface<std::size_t> {
+protected:
+    static void TearDownTestSuite() {
+        std::cout << "fault sweep: " << totalCalls << " calls, " << totalRuns << " faulted runs\n";
+    }
+    static inline std::size_t totalCalls = 0, totalRuns = 0;
+};
+
+TEST_P(FaultSweep, EveryCallFailsCleanly) {
     std::size_t calls = 0, runs = 0;
-    for (const ExportRun& exportRun : exportRuns()) {
-        SCOPED_TRACE(exportRun.name);
+    {
+        const ExportRun& exportRun = exportRuns()[GetParam()];
         const LogLines baseline = usualLines(exportRun, [] {
             Control::clearJournal();
             Control::enableJournal(true);
@@ -134,19 +157,29 @@ TEST_F(FaultSweep, EveryCallOfEveryExportFailsCleanly) {
             if (HasFatalFailure()) return;
         }
     }
-    std::cout << "fault sweep: " << calls << " calls, " << runs << " faulted runs\n";
+    std::cout << exportRuns()[GetParam()].name << ": " << calls << " calls, " << runs << " faulted runs\n";
+    totalCalls += calls;
+    totalRuns += runs;
 }
+INSTANTIATE_TEST_SUITE_P(EveryExport, FaultSweep, testing::Range<std::size_t>(0, exportRuns().size()), testNameOf);
 
 #ifndef _WIN32  // failing allocations are the stand-in's
 // A failed allocation ends the export by HResultError(E_OUTOFMEMORY) after no other lines than the usual run
 // writes up to there, except a failed join of two strings, which leaves the text as it was: whatever then uses
 // the text reports the problem.
-class AllocationSweep : public LibraryTest {};
+class AllocationSweep : public LibraryTest, public testing::WithParamInterface<std::size_t> {
+protected:
+    static void TearDownTestSuite() {
+        std::cout << "allocation sweep: " << totalSwept << " allocations failed in turn, " << totalJoins
+                  << " of them joins\n";
+    }
+    static inline unsigned long totalSwept = 0, totalJoins = 0;
+};
 
-TEST_F(AllocationSweep, EveryAllocationOfEveryExportFailsCleanly) {
+TEST_P(AllocationSweep, EveryAllocationFailsCleanly) {
     unsigned long swept = 0, joins = 0;
-    for (const ExportRun& exportRun : exportRuns()) {
-        SCOPED_TRACE(exportRun.name);
+    {
+        const ExportRun& exportRun = exportRuns()[GetParam()];
         const LogLines usual = usualLines(exportRun);
         for (unsigned long failAt = 1;; ++failAt, ++swept) {
             SCOPED_TRACE("allocation " + std::to_string(failAt));
@@ -182,8 +215,13 @@ TEST_F(AllocationSweep, EveryAllocationOfEveryExportFailsCleanly) {
             if (HasFailure()) return;
         }
     }
-    std::cout << "allocation sweep: " << swept << " allocations failed in turn, " << joins << " of them joins\n";
+    std::cout << exportRuns()[GetParam()].name << ": " << swept << " allocations failed in turn, " << joins
+              << " of them joins\n";
+    totalSwept += swept;
+    totalJoins += joins;
 }
+INSTANTIATE_TEST_SUITE_P(EveryExport, AllocationSweep, testing::Range<std::size_t>(0, exportRuns().size()),
+                         testNameOf);
 #endif
 
 }  // namespace

@@ -2,9 +2,8 @@
 # what nearly every test source includes (GoogleTest and the standard library), which is compiled once per
 # program instead of once per source. In the default build each test case is a CTest test of its own (ctest -R
 # picks cases, and -j spreads them over the cores). A sanitizer build pays a fraction of a second for every
-# process start, more than most cases take, so there each program runs as a few shards (GoogleTest's own
-# sharding), enough for -j to keep both cores busy; under Wine a process start costs more still, so there the
-# whole program is one test.
+# process start, more than most cases take, and under Wine a process start costs more still, so there each
+# program runs as a few shards (GoogleTest's own sharding), enough for -j to keep both cores busy.
 #
 #   velmora_test_program(library_tests
 #       PREFIX library.                  # CTest names: library.Suite.Case
@@ -17,7 +16,7 @@ set(VELMORA_TEST_PRECOMPILED_HEADERS
     <gtest/gtest.h> <algorithm> <cstdint> <functional> <map> <memory> <optional> <sstream> <string>
     <string_view> <vector>)
 
-set(VELMORA_TEST_SHARDS 3 CACHE STRING "Sanitizer builds: CTest tests (GoogleTest shards) per test program")
+set(VELMORA_TEST_SHARDS 3 CACHE STRING "Sanitizer and Windows builds: CTest tests (GoogleTest shards) per test program")
 
 function(velmora_test_program name)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "PREFIX;FILTER" "SOURCES;LIBRARIES;HEADERS;DEFINITIONS")
@@ -33,13 +32,16 @@ function(velmora_test_program name)
     if(NOT arg_FILTER)
         set(arg_FILTER "*")
     endif()
-    if(WIN32)
-        add_test(NAME windows.${name} COMMAND ${name} --gtest_filter=${arg_FILTER})
-    elseif(VELMORA_SANITIZE)
+    if(WIN32 OR VELMORA_SANITIZE)
+        if(WIN32)
+            set(testName windows.${name})
+        else()
+            set(testName ${name})
+        endif()
         math(EXPR lastShard "${VELMORA_TEST_SHARDS} - 1")
         foreach(shard RANGE ${lastShard})
-            add_test(NAME ${name}.shard${shard} COMMAND ${name} --gtest_filter=${arg_FILTER})
-            set_tests_properties(${name}.shard${shard} PROPERTIES ENVIRONMENT
+            add_test(NAME ${testName}.shard${shard} COMMAND ${name} --gtest_filter=${arg_FILTER})
+            set_tests_properties(${testName}.shard${shard} PROPERTIES ENVIRONMENT
                                  "GTEST_SHARD_INDEX=${shard};GTEST_TOTAL_SHARDS=${VELMORA_TEST_SHARDS}")
         endforeach()
     else()

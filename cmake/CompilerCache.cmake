@@ -12,4 +12,7 @@ if(VELMORA_CCACHE AND VELMORA_CCACHE_PROGRAM)
         ${VELMORA_CCACHE_PROGRAM})
     set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
     set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
+    # Sources compiled in batches are included by their absolute paths, so that __FILE__ in GoogleTest's
+    # macros would name the clone and every test source would miss the cache of another clone.
+    add_compile_options(-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
 endif()

@@ -1,4 +1,5 @@
 #include "CommandRun.h"
+#include "TestPaths.h"
 
 #include <HyperVSim/Control.h>
 #include <fcntl.h>
@@ -96,7 +97,7 @@ CommandTest::CommandTest() {
 
 Result CommandTest::run(std::vector<std::string> arguments, How how) {
     if (how.state) arguments.insert(arguments.begin(), {"--state", state().string()});
-    arguments.insert(arguments.begin(), VELMORA_COMMAND);
+    arguments.insert(arguments.begin(), VelmoraTestPaths::velmoraCommand);
     how.environment.insert(
         {{"XDG_STATE_HOME", (directory_ / "xdg").string()}, {"TMPDIR", directory_.string()}, {"NO_COLOR", {}}});
     return runProgram(arguments, directory_, how);
@@ -116,7 +117,7 @@ std::string CommandTest::masked(std::string text) const {
 }
 
 std::string CommandTest::expected(const std::string& name) {
-    return readFile(std::filesystem::path(VELMORA_EXPECTED_DIR) / name);
+    return readFile(std::filesystem::path(VelmoraTestPaths::expectedFolder) / name);
 }
 
 void CommandTest::editHost(const std::function<void()>& edit) {

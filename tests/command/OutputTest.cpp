@@ -1,6 +1,7 @@
 // What each command prints on a freshly seeded host (the host's paths and GUIDs are the same after every reset),
 // as text and as JSON, with its exit status; the library's log lines on standard error; help and questions.
 #include "CommandRun.h"
+#include "TestPaths.h"
 
 namespace CommandTest {
 namespace {
@@ -69,7 +70,7 @@ TEST_F(Output, CreatePrintsThePathAndTheOtherCommandsTakeItOrTheName) {
 // too, with every log line and its level.
 TEST_F(Output, EveryFailureSaysWhyAndWithJsonPrintsOneDocument) {
     const std::string nowhere = "\\\\HVSIM01\\root\\virtualization\\v2:Msvm_ComputerSystem.Name=\"nowhere\"";
-    const Environment outOfMemory{{"LD_PRELOAD", std::string(VELMORA_FAIL_ALLOCATION)},
+    const Environment outOfMemory{{"LD_PRELOAD", std::string(VelmoraTestPaths::failAllocationLibrary)},
                                   {"VELMORA_TEST_FAIL_ALLOCATION", "1"}};
     const std::string notFound = ", err=-2147217406 (0x80041002 WBEM_E_NOT_FOUND: not found)";
     using Row = std::tuple<std::vector<std::string>, int, std::string, Environment>;

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "CommandRun.h"
+#include "TestPaths.h"
 
 namespace CommandTest {
 namespace {
@@ -93,7 +94,7 @@ TEST_F(StateFile, CommandsThatOnlyReadWorkOnAReadOnlyFileInAReadOnlyFolder) {
                     fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec,
                     fs::perm_options::replace);
     const auto asReader = [&](std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {VELMORA_COMMAND, "--state", file.string()});
+        arguments.insert(arguments.begin(), {VelmoraTestPaths::velmoraCommand, "--state", file.string()});
         if (::geteuid() == 0)
             arguments.insert(arguments.begin(),
                              {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});

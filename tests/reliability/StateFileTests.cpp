@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "Reliability.h"
+#include "TestPaths.h"
 
 namespace VelmoraTest {
 namespace {
@@ -54,7 +55,7 @@ TEST_F(StateFile, UnreadableFileFailsObjectQueryAndMethodInsteadOfThrowing) {
     EXPECT_EQ(capturedLines().back(), error("Query failed, err=" + failed));
 }
 
-#ifdef VELMORA_COMMAND
+#ifdef VELMORA_HAS_COMMAND
 struct Outcome {
     int status = -1;
     std::string out;  // standard output, without its last line break
@@ -62,8 +63,8 @@ struct Outcome {
 
 // Runs the command through the shell; `prefix` may set variables.
 Outcome velmora(const std::string& state, const std::string& arguments, const std::string& prefix = {}) {
-    const std::string command =
-        prefix + " '" VELMORA_COMMAND "' --state '" + state + "' " + arguments + " 2>/dev/null";
+    const std::string command = prefix + " '" + VelmoraTestPaths::velmoraCommand + "' --state '" + state + "' " +
+                                arguments + " 2>/dev/null";
     Outcome outcome;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return outcome;

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "CimXml.h"
+#include "TestPaths.h"
 #include "Text.h"
 
 namespace HyperVSim::cimxml::test {
@@ -24,8 +25,8 @@ void collect(void* sink, const char* format, ...) {
 // The validator's messages for a document against the CIM DTD with INSTANCE as the root; empty when valid.
 std::string dtdErrors(std::wstring_view document) {
     const std::unique_ptr<xmlDtd, decltype(&xmlFreeDtd)> dtd(
-        xmlParseDTD(nullptr, reinterpret_cast<const xmlChar*>(VELMORA_CIM_DTD_PATH)), xmlFreeDtd);
-    if (!dtd) return "cannot load " VELMORA_CIM_DTD_PATH;
+        xmlParseDTD(nullptr, reinterpret_cast<const xmlChar*>(VelmoraTestPaths::cimDtd)), xmlFreeDtd);
+    if (!dtd) return std::string("cannot load ") + VelmoraTestPaths::cimDtd;
     const std::string utf8 = toUtf8(document);
     const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
         xmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", XML_PARSE_NONET), xmlFreeDoc);

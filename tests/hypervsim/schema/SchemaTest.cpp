@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "TestPaths.h"
 #include "model/Schema.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::string shape(const json& declaration, bool key, const std::string& suffix =
 }
 
 TEST(Schema, EveryClassPropertyAndParameterOfTheHostIsARealOneOfTheSameShape) {
-    const json reference = json::parse(std::ifstream(VELMORA_HYPERV_SCHEMA_PATH));
+    const json reference = json::parse(std::ifstream(VelmoraTestPaths::hyperVSchema));
     std::map<std::string, json> real;
     for (const auto& [name, definition] : reference.at("classes").items()) real[lowerName(json(name))] = definition;
     // The class and its ancestors, nearest first, as the reference names them.

@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "CommandProcess.h"
+#include "TestPaths.h"
 
 namespace CommandWineTest {
 namespace {
@@ -39,7 +40,7 @@ const std::string firstMachine =
     "Name=\"5653494D-0000-4000-8000-000000000008\"\n";
 
 std::string expectedFile(const std::string& name) {
-    return readFile(std::filesystem::path(VELMORA_EXPECTED_DIR) / name);
+    return readFile(std::filesystem::path(VelmoraTestPaths::expectedFolder) / name);
 }
 
 std::string lastLine(const std::string& text) {

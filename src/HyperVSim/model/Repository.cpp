@@ -49,6 +49,41 @@ void eraseFrom(Map& map, const typename Map::key_type& key, std::uint64_t sequen
 
 }  // namespace
 
+Repository::Repository(const Repository& other) {
+    *this = other;
+}
+
+Repository& Repository::operator=(const Repository& other) {
+    if (this == &other) return *this;
+    lookupKeys_ = other.lookupKeys_;
+    nextSequence_ = other.nextSequence_;
+    records_.clear();
+    records_.reserve(other.records_.size());
+    std::unordered_map<const Record*, Record*> copies;
+    copies.reserve(other.records_.size());
+    for (const auto& [identity, record] : other.records_) {
+        auto copy = std::make_unique<Record>(*record);
+        copies.emplace(record.get(), copy.get());
+        records_.emplace(identity, std::move(copy));
+    }
+    // The indexes point at the records of `other`: the same places, pointing at the copies.
+    const auto repoint = [&copies](Ordered& ordered) {
+        for (auto& [sequence, record] : ordered) record = copies.at(record);
+    };
+    byClass_ = other.byClass_;
+    for (auto& [cls, list] : byClass_)
+        for (auto& entry : list.entries)
+            if (entry.record != nullptr) entry.record = copies.at(entry.record);
+    byReferencedEnd_ = other.byReferencedEnd_;
+    for (auto& [identity, end] : byReferencedEnd_) {
+        repoint(end.all);
+        for (auto& [cls, ordered] : end.byClass) repoint(ordered);
+    }
+    byKey_ = other.byKey_;
+    for (auto& [key, ordered] : byKey_) repoint(ordered);
+    return *this;
+}
+
 void Repository::index(Record& record) {
     record.ends = referenceEnds(*record.instance);
     record.referenced = referencedEnds(record.ends);

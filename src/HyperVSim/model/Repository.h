@@ -30,6 +30,11 @@ using LookupKeys = std::vector<std::wstring> (*)(const Instance& instance);
 class Repository {
 public:
     explicit Repository(LookupKeys lookupKeys = nullptr) : lookupKeys_(lookupKeys) {}
+    // A copy shares the (immutable) instances and has indexes of its own.
+    Repository(const Repository& other);
+    Repository& operator=(const Repository& other);
+    Repository(Repository&&) noexcept = default;
+    Repository& operator=(Repository&&) noexcept = default;
 
     // Stores the instance, replacing one of the same identity (which keeps its place in enumeration
     // order). Returns false when the instance lacks a key.

@@ -161,12 +161,9 @@ void setDefaultTemplateFirst(HostState& state, bool first) {
     }
 }
 
-void seedDefaultHost(HostState& state) {
-    state.repository.clear();
-    state.guids.reset();
-    state.defaultTemplateFirst = true;
-    state.nextStateChange.reset();
-    state.transitions.clear();
+namespace {
+
+void seedInto(HostState& state) {
     addHostSystem(state);
     addManagementService(state);
     addSwitch(state, L"Default Switch");
@@ -182,6 +179,23 @@ void seedDefaultHost(HostState& state) {
                       L"Msvm_ResourceAllocationSettingData");
     addPrimordialPool(state, 17, L"Microsoft:Hyper-V:Synthetic Disk Drive", L"Msvm_ResourceAllocationSettingData");
     addPrimordialPool(state, 31, L"Microsoft:Hyper-V:Virtual Hard Disk", L"Msvm_StorageAllocationSettingData");
+}
+
+}  // namespace
+
+void seedDefaultHost(HostState& state) {
+    // Every reset seeds the host again (each test does, and a fault sweep once per run): the instances are
+    // made once and the host takes a copy.
+    static const HostState seeded = [] {
+        HostState fresh;
+        seedInto(fresh);
+        return fresh;
+    }();
+    state.repository = seeded.repository;
+    state.guids = seeded.guids;
+    state.defaultTemplateFirst = true;
+    state.nextStateChange.reset();
+    state.transitions.clear();
 }
 
 }  // namespace HyperVSim

@@ -12,7 +12,9 @@
 #include <thread>
 
 #include "Reliability.h"
+#ifdef VELMORA_HAS_COMMAND
 #include "TestPaths.h"
+#endif
 
 namespace VelmoraTest {
 namespace {

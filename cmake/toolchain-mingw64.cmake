@@ -18,6 +18,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# MinGW's ar spends some 15 s indexing each archive of the simulated host (its objects hold tens of thousands of
+# COMDAT sections); llvm-ar (package llvm, which the Windows build needs anyway) writes the same archive, index
+# and all, in a fraction of a second.
+find_program(VELMORA_LLVM_AR NAMES llvm-ar)
+find_program(VELMORA_LLVM_RANLIB NAMES llvm-ranlib)
+if(VELMORA_LLVM_AR AND VELMORA_LLVM_RANLIB)
+    set(CMAKE_AR ${VELMORA_LLVM_AR})
+    set(CMAKE_RANLIB ${VELMORA_LLVM_RANLIB})
+endif()
+
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
